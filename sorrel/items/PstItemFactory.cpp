@@ -4,6 +4,7 @@
 #include "sorrel/items/PstItemKinds.h"
 #include "sorrel/items/PstMailItem.h"
 #include "sorrel/items/PstTextDecoding.h"
+#include "sorrel/store/PstDescriptorIndex.h"
 #include "sorrel/store/PstFolderItem.h"
 
 #include <QMutexLocker>
@@ -12,25 +13,6 @@
 #include <cstring>
 
 namespace {
-
-// Descriptor by id. Walks the descriptor tree depth first.
-pst_desc_tree* findDescriptor(pst_file* pf, uint64_t id)
-{
-    pst_desc_tree* node = pf ? pf->d_head : nullptr;
-    while (node) {
-        if (node->d_id == id)
-            return node;
-        if (node->child) {
-            node = node->child;
-            continue;
-        }
-        while (node && !node->next)
-            node = node->parent;
-        if (node)
-            node = node->next;
-    }
-    return nullptr;
-}
 
 // "Base" itself or "Base.anything", ignoring letter case.
 bool isClassOrSubclass(const char* cls, const char* base)
@@ -247,7 +229,7 @@ std::shared_ptr<PstItem> loadItemById(const PstFileHandle& handle, uint64_t id)
         return {};
     QMutexLocker lock(&pstLibraryMutex());
     pst_file* pf = handle.get();
-    pst_desc_tree* d = findDescriptor(pf, id);
+    pst_desc_tree* d = pstFindDescriptor(pf, id);
     if (!d)
         return {};
     pst_item* item = pst_parse_item(pf, d, nullptr);
