@@ -22,4 +22,15 @@ struct PstExtraProperties {
 };
 
 // Reads the task and journal properties of the object d; the caller holds pstLibraryMutex().
+// A damaged or missing property context gives an empty result.
 PstExtraProperties pstReadExtraProperties(pst_file* pf, pst_desc_tree* d);
+
+// One raw property of the object d, looked up by its id after named-property
+// mapping (the ids libpst's parser sees). The value bytes are as stored:
+// 4 bytes for the small fixed types, strings unconverted. The caller holds
+// pstLibraryMutex().
+struct PstRawProperty {
+    uint16_t type = 0;
+    QByteArray value;
+};
+std::optional<PstRawProperty> pstReadRawProperty(pst_file* pf, pst_desc_tree* d, uint32_t mappedId);
