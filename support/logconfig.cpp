@@ -13,8 +13,9 @@
 namespace Corbelin {
 namespace {
 
-// One sink per process. Lines are buffered by stdio and reach the disk on
-// FlushBuffer, on warnings and fatals, and at exit.
+// One sink per process. The file is line-buffered, so every line reaches the
+// file as it is logged (a killed process loses nothing); FlushBuffer and
+// warnings flush explicitly all the same.
 struct Sink {
     std::mutex mutex;
     std::FILE* file = nullptr;
@@ -45,7 +46,7 @@ std::string stamp()
     const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
     std::tm tm{};
     localtime_r(&t, &tm);
-    char buf[40];
+    char buf[64];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d",
                   tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
                   tm.tm_sec, int(ms));
@@ -106,6 +107,7 @@ bool ILogConfig::InitializeLogConfig(const std::string& logDirectory)
     std::FILE* f = std::fopen(path.c_str(), "a");
     if (!f)
         return false;
+    std::setvbuf(f, nullptr, _IOLBF, BUFSIZ);
     if (s.file)
         std::fclose(s.file);
     s.file = f;

@@ -1,6 +1,7 @@
 #include "sorrel/store/PstLibrary.h"
 
 #include "common/Log.h"
+#include "sorrel/store/PstDescriptorIndex.h"
 
 #include <QMutexLocker>
 #include <QString>
@@ -14,6 +15,7 @@ void PstFileDeleter::operator()(pst_file* pf) const
         return;
     {
         QMutexLocker lock(&pstLibraryMutex());
+        pstForgetDescriptors(pf);
         if (pf->fp)
             pst_close(pf);
     }

@@ -1,0 +1,3 @@
+#include "host/app/HostMain.h"
+
+int main(int argc, char** argv) { return marrowinMain(argc, argv); }

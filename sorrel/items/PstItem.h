@@ -1,0 +1,124 @@
+#pragma once
+// The in-memory record of one PST object: a string-keyed property map, a few
+// typed members and the texts derived from them. Records are built while the
+// library lock is held and never touch the libpst item again; only
+// attachment bytes are loaded later through the descriptor and the file's
+// handle. Always held by std::shared_ptr.
+
+#include "sorrel/items/PstSearchField.h"
+#include "sorrel/store/PstLibrary.h"
+
+#include <libpst/libpst.h>
+
+#include <QCoreApplication>
+#include <QList>
+#include <QMap>
+#include <QPair>
+#include <QString>
+#include <QVariant>
+
+#include <cstdint>
+#include <memory>
+
+enum class PstItemKind : int32_t {
+    Mail = 0,
+    Calendar = 1,
+    Contact = 2,
+    Journal = 3,
+    Task = 4,
+    Note = 5,
+    Folder = 6,
+};
+
+// One box of a detail page: a title and its label/value rows.
+struct InfoSection {
+    QString title;
+    QList<QPair<QString, QString>> rows;
+};
+
+class PstItem : public std::enable_shared_from_this<PstItem> {
+public:
+    using Fields = QMap<QString, QVariant>;
+
+    PstItem();
+    virtual ~PstItem();
+    PstItem(const PstItem&) = delete;
+    PstItem& operator=(const PstItem&) = delete;
+
+    virtual PstItemKind kind() const = 0;
+    virtual QString title() const;            // the name
+    virtual QString subject() const;          // "subject"
+    virtual QString iconPath() const = 0;
+    virtual QString durationText() const;     // empty
+    virtual qint64 sortTime() const;          // 0
+    virtual QString fieldText(PstSearchField field) const;
+    virtual QString fieldTextFresh(PstSearchField field) const;
+    virtual std::shared_ptr<PstItem> clone() const = 0;
+    virtual void loadChildren();              // folders load lazily
+    virtual QList<InfoSection> infoSections() const;
+    virtual QString buildSearchText() const;
+
+    QString name() const { return m_name; }
+    void setName(const QString& name);
+    int depth() const { return m_depth; }
+    void setDepth(int depth) { m_depth = depth; }
+    uint64_t id() const { return m_id; }
+    void setId(uint64_t id) { m_id = id; }
+    pst_desc_tree* descriptor() const { return m_descriptor; }
+    void setDescriptor(pst_desc_tree* d) { m_descriptor = d; }
+    QString filePath() const { return m_filePath; }
+    void setFilePath(const QString& path) { m_filePath = path; }
+
+    // The handle of the nearest record of depth 0 up the parent chain
+    // (the record itself included); empty when the chain is broken.
+    PstFileHandle document() const;
+    void setDocument(PstFileHandle handle) { m_document = std::move(handle); }
+    // The handle held by this very record (file nodes, singly loaded items).
+    const PstFileHandle& ownDocument() const { return m_document; }
+
+    std::shared_ptr<PstItem> parent() const { return m_parent.lock(); }
+    void setParent(const std::shared_ptr<PstItem>& parent) { m_parent = parent; }
+    void addChild(std::shared_ptr<PstItem> child);
+    std::shared_ptr<PstItem> childAt(int index);   // loads children first
+    int childCount();                              // loads children first
+    void clearChildren() { m_children.clear(); }
+    const QList<std::shared_ptr<PstItem>>& children() const { return m_children; }
+
+    const Fields& fields() const { return m_fields; }
+    QVariant value(const QString& key) const { return m_fields.value(key); }
+    QString text(const QString& key) const { return m_fields.value(key).toString(); }
+    qint64 date(const QString& key) const { return m_fields.value(key).toLongLong(); }
+    bool has(const QString& key) const { return m_fields.contains(key); }
+
+    // Builders' setters: a null source leaves the key out.
+    void setTextField(pst_item* item, const pst_string& str, const QString& key);
+    void setDateField(const FILETIME* ft, const QString& key);
+    void setHtmlField(pst_item* item, const pst_string& str, const QString& key);
+    void setField(const QString& key, const QVariant& value);
+
+    // buildSearchText(), cached until the record changes.
+    QString searchText() const;
+
+protected:
+    // Copies the base members into a fresh record of the same class and
+    // clones the children into it.
+    void copyBaseInto(PstItem& copy) const;
+    void markDirty();
+    // Base buildSearchText parts: title, subject, every value in key order.
+    QStringList baseSearchParts() const;
+
+private:
+    QString m_name;
+    int m_depth = 0;
+    uint64_t m_id = 0;
+    PstFileHandle m_document;
+    QString m_filePath;
+    QList<std::shared_ptr<PstItem>> m_children;
+    std::weak_ptr<PstItem> m_parent;
+    pst_desc_tree* m_descriptor = nullptr;
+    Fields m_fields;
+    mutable QString m_searchText;
+    mutable bool m_dirty = true;
+};
+
+using PstItemPtr = std::shared_ptr<PstItem>;

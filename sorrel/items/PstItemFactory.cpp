@@ -1,0 +1,247 @@
+#include "sorrel/items/PstItemFactory.h"
+
+#include "sorrel/items/PstItemKeys.h"
+#include "sorrel/items/PstItemKinds.h"
+#include "sorrel/items/PstMailItem.h"
+#include "sorrel/items/PstTextDecoding.h"
+#include "sorrel/store/PstDescriptorIndex.h"
+#include "sorrel/store/PstFolderItem.h"
+
+#include <QMutexLocker>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// "Base" itself or "Base.anything", ignoring letter case.
+bool isClassOrSubclass(const char* cls, const char* base)
+{
+    const size_t n = std::strlen(base);
+    return strncasecmp(cls, base, n) == 0 && (cls[n] == '\0' || cls[n] == '.');
+}
+
+bool hasText(const pst_string& s)
+{
+    return s.str && *s.str;
+}
+
+std::shared_ptr<PstItem> buildMail(pst_item* item, pst_desc_tree* d)
+{
+    pst_item_email* e = item->email;
+    if (!e)
+        return {};
+    auto mail = std::make_shared<PstMailItem>();
+    mail->setTextField(item, e->processed_subject, PstKey::Subject);
+    mail->setTextField(item, e->outlook_sender_name, PstKey::Sender);
+    mail->setTextField(item, e->outlook_sender, PstKey::SenderAddr);
+    mail->setTextField(item, e->sentto_address, PstKey::Recipients);
+    mail->setTextField(item, e->cc_address, PstKey::Cc);
+    mail->setTextField(item, e->bcc_address, PstKey::Bcc);
+    mail->setDateField(e->sent_date, PstKey::SentDate);
+    mail->setDateField(e->arrival_date, PstKey::ArrivalDate);
+    mail->setDateField(e->report_time, PstKey::ReportTime);
+    mail->setHtmlField(item, e->htmlbody, PstKey::HtmlBody);
+    mail->setTextField(item, item->body, PstKey::TextBody);
+    mail->setId(d ? d->d_id : 0);
+
+    // A nameless attachment (an embedded message, say) is skipped; the ones
+    // after it are still listed.
+    for (pst_item_attach* a = item->attach; a; a = a->next) {
+        const pst_string* name = hasText(a->filename2) ? &a->filename2
+                                 : hasText(a->filename1) ? &a->filename1
+                                                         : nullptr;
+        if (!name)
+            continue;
+        auto att = std::make_shared<Attachment>();
+        att->name = decodeText(item, *name);
+        att->id = a->i_id;
+        if (a->content_id.str)
+            att->contentId = QString::fromUtf8(a->content_id.str);
+        mail->addAttachment(std::move(att));
+    }
+    return mail;
+}
+
+std::shared_ptr<PstItem> buildContact(pst_item* item)
+{
+    pst_item_contact* c = item->contact;
+    if (!c)
+        return {};
+    using namespace PstKey;
+    auto r = std::make_shared<PstContactItem>();
+    r->setTextField(item, item->body, Note);
+    r->setTextField(item, c->fullname, FullName);
+    r->setTextField(item, c->first_name, FirstName);
+    r->setTextField(item, c->surname, Surname);
+    r->setTextField(item, c->company_name, CompanyName);
+    r->setTextField(item, c->department, Department);
+    r->setTextField(item, c->job_title, JobTitle);
+    r->setTextField(item, c->other_phone, OtherPhone);
+    r->setTextField(item, c->car_phone, CarPhone);
+    r->setTextField(item, c->callback_phone, CallbackPhone);
+    r->setTextField(item, c->mobile_phone, MobilePhone);
+    r->setTextField(item, c->home_phone, HomePhone);
+    r->setTextField(item, c->business_phone, BusinessPhone);
+    r->setTextField(item, c->company_main_phone, CompanyPhone);
+    r->setTextField(item, c->primary_fax, PrimaryFax);
+    r->setTextField(item, c->business_fax, BusinessFax);
+    r->setTextField(item, c->home_fax, HomeFax);
+    r->setTextField(item, c->other_address, OtherAddress);
+    r->setTextField(item, c->business_address, BusinessAddress);
+    r->setTextField(item, c->home_address, HomeAddress);
+    r->setTextField(item, c->address1, PrimaryEmail);
+    r->setTextField(item, c->address2, SecondaryEmail);
+    r->setTextField(item, c->address3, TertiaryEmail);
+    r->setTextField(item, c->business_homepage, BusinessPage);
+    r->setTextField(item, c->personal_homepage, PersonalPage);
+    return r;
+}
+
+std::shared_ptr<PstItem> buildCalendar(pst_item* item)
+{
+    pst_item_appointment* a = item->appointment;
+    if (!a)
+        return {};
+    auto r = std::make_shared<PstCalendarItem>();
+    r->setTextField(item, item->subject, PstKey::Subject);
+    r->setTextField(item, a->location, PstKey::Location);
+    r->setDateField(a->start, PstKey::StartDate);
+    r->setDateField(a->end, PstKey::EndDate);
+    r->setTextField(item, a->recurrence_description, PstKey::RecurrenceDescription);
+    r->setTextField(item, item->body, PstKey::Note);
+    r->setName(r->subject());
+    return r;
+}
+
+std::shared_ptr<PstItem> buildJournal(pst_item* item, const PstExtraProperties& extra)
+{
+    pst_item_journal* j = item->journal;
+    if (!j && !extra.journalDuration)
+        return {};
+    auto r = std::make_shared<PstJournalItem>();
+    r->setTextField(item, item->subject, PstKey::Subject);
+    if (j) {
+        r->setDateField(j->start, PstKey::StartTime);
+        r->setDateField(j->end, PstKey::EndTime);
+        r->setTextField(item, j->type, PstKey::Type);
+        r->setTextField(item, j->description, PstKey::Description);
+    }
+    r->setTextField(item, item->body, PstKey::Note);
+    r->setName(r->subject());
+    r->setDuration(extra.journalDuration.value_or(0));
+    return r;
+}
+
+std::shared_ptr<PstItem> buildNote(pst_item* item)
+{
+    auto r = std::make_shared<PstNoteItem>();
+    r->setTextField(item, item->subject, PstKey::Subject);
+    r->setTextField(item, item->body, PstKey::Note);
+    r->setDateField(item->create_date, PstKey::CreateDate);
+    r->setDateField(item->modify_date, PstKey::ModifyDate);
+    r->setName(r->subject());
+    return r;
+}
+
+std::shared_ptr<PstItem> buildTask(pst_item* item, const PstExtraProperties& extra)
+{
+    auto r = std::make_shared<PstTaskItem>();
+    const PstTaskRecord* t = extra.task ? &*extra.task : nullptr;
+    r->setTextField(item, item->subject, PstKey::Subject);
+    if (t && t->owner) {
+        QByteArray owner = *t->owner;  // NUL-terminated copy for the decoder
+        pst_string s{0, owner.data()};
+        r->setTextField(item, s, PstKey::Owner);
+    }
+    r->setTextField(item, item->body, PstKey::Note);
+    if (t) {
+        r->setDateField(t->start ? &*t->start : nullptr, PstKey::StartDate);
+        r->setDateField(t->due ? &*t->due : nullptr, PstKey::DueDate);
+        r->setDateField(t->completed ? &*t->completed : nullptr, PstKey::CompletedDate);
+    }
+    r->setName(r->subject());
+    if (t) {
+        r->setComplete(t->complete != 0);
+        r->setStatus(t->status);
+        r->setActualEffort(t->actualEffort);
+        r->setEstimatedEffort(t->estimatedEffort);
+        const double percent = std::trunc(t->percentComplete * 100.0);
+        r->setPercentComplete(std::isfinite(percent) && std::fabs(percent) < 2147483647.0 ? int32_t(percent) : 0);
+    }
+    return r;
+}
+
+} // namespace
+
+PstMessageClassKind pstClassifyMessageClass(const char* cls)
+{
+    if (!cls)
+        return PstMessageClassKind::None;
+    if (isClassOrSubclass(cls, "IPM.Contact"))
+        return PstMessageClassKind::Contact;
+    if (isClassOrSubclass(cls, "IPM.Activity"))
+        return PstMessageClassKind::Journal;
+    if (isClassOrSubclass(cls, "IPM.Appointment"))
+        return PstMessageClassKind::Calendar;
+    if (isClassOrSubclass(cls, "IPM.StickyNote"))
+        return PstMessageClassKind::Note;
+    if (isClassOrSubclass(cls, "IPM.Task"))
+        return PstMessageClassKind::Task;
+    return PstMessageClassKind::Mail;
+}
+
+std::shared_ptr<PstItem> pstBuildItem(pst_file* pf, pst_desc_tree* d, pst_item* item,
+                                      const PstExtraProperties& extra)
+{
+    if (!item)
+        return {};
+    if (item->folder)
+        return PstFolderItem::fromLibpst(item, d);
+    switch (pstClassifyMessageClass(item->ascii_type)) {
+    case PstMessageClassKind::None: return {};
+    case PstMessageClassKind::Mail: return buildMail(item, d);
+    case PstMessageClassKind::Contact: return buildContact(item);
+    case PstMessageClassKind::Journal: return buildJournal(item, extra);
+    case PstMessageClassKind::Calendar: return buildCalendar(item);
+    case PstMessageClassKind::Note: return buildNote(item);
+    case PstMessageClassKind::Task: return buildTask(item, extra);
+    }
+    return {};
+}
+
+std::shared_ptr<PstItem> createItemRecord(pst_file* pf, pst_desc_tree* d, pst_item* item)
+{
+    if (!item)
+        return {};
+    PstExtraProperties extra;
+    if (!item->folder && pf && d) {
+        const PstMessageClassKind k = pstClassifyMessageClass(item->ascii_type);
+        if (k == PstMessageClassKind::Task || k == PstMessageClassKind::Journal)
+            extra = pstReadExtraProperties(pf, d);
+    }
+    return pstBuildItem(pf, d, item, extra);
+}
+
+std::shared_ptr<PstItem> loadItemById(const PstFileHandle& handle, uint64_t id)
+{
+    if (!handle || id == 0)
+        return {};
+    QMutexLocker lock(&pstLibraryMutex());
+    pst_file* pf = handle.get();
+    pst_desc_tree* d = pstFindDescriptor(pf, id);
+    if (!d)
+        return {};
+    pst_item* item = pst_parse_item(pf, d, nullptr);
+    if (!item)
+        return {};
+    std::shared_ptr<PstItem> record = createItemRecord(pf, d, item);
+    pst_freeItem(item);
+    if (!record)
+        return {};
+    record->setDescriptor(d);
+    record->setDocument(handle);
+    record->setDepth(0);
+    record->setFilePath(QString::fromLocal8Bit(pf->fname));
+    return record;
+}

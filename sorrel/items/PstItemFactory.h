@@ -1,0 +1,43 @@
+#pragma once
+// Turning libpst's parsed items into records. Every function here must be
+// called with pstLibraryMutex() held unless it says otherwise.
+
+#include "sorrel/items/PstItem.h"
+#include "sorrel/store/PstExtraProperties.h"
+
+#include <QString>
+
+#include <memory>
+
+// What a message class makes of an object that has no folder record.
+enum class PstMessageClassKind {
+    None,      // no record
+    Mail,
+    Contact,
+    Journal,
+    Calendar,
+    Note,
+    Task,
+};
+
+// Classifies a message class: "IPM.Contact", "IPM.Activity",
+// "IPM.Appointment", "IPM.StickyNote", "IPM.Task" and their subclasses
+// ("IPM.Task.X") give their kinds; every other class becomes a mail (the
+// builder still needs a mail part). Letter case is ignored. Null: None.
+PstMessageClassKind pstClassifyMessageClass(const char* messageClass);
+
+// The record for a parsed item, or null when it becomes none (no item, no
+// class and no folder part, a kind whose libpst part is missing). Folders
+// come back as PstFolderItem. Reads the task and journal properties itself
+// when the item needs them. The caller frees the libpst item afterwards,
+// sets depth and descriptor and links the record into its tree.
+std::shared_ptr<PstItem> createItemRecord(pst_file* pf, pst_desc_tree* d, pst_item* item);
+
+// The same with the task and journal properties already read.
+std::shared_ptr<PstItem> pstBuildItem(pst_file* pf, pst_desc_tree* d, pst_item* item,
+                                      const PstExtraProperties& extra);
+
+// A single record outside any tree (a search hit): looks the descriptor up,
+// parses it and builds the record, which then holds the handle itself
+// (depth 0, file path from the libpst file). Takes the lock itself.
+std::shared_ptr<PstItem> loadItemById(const PstFileHandle& handle, uint64_t id);

@@ -1,0 +1,373 @@
+#include "sorrel/items/PstMailItem.h"
+
+#include "sorrel/items/PstItemKeys.h"
+#include "sorrel/items/PstTextDecoding.h"
+
+#include <QHash>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <cstdlib>
+
+namespace {
+
+QMutex& bodyTextMutex()
+{
+    static QMutex* mutex = new QMutex;
+    return *mutex;
+}
+
+PstMailItem::HtmlToText& installedHtmlToText()
+{
+    static PstMailItem::HtmlToText convert;
+    return convert;
+}
+
+QString decodeEntities(const QString& s)
+{
+    static const QHash<QString, QChar> named = {
+        {QStringLiteral("amp"), QLatin1Char('&')},   {QStringLiteral("lt"), QLatin1Char('<')},
+        {QStringLiteral("gt"), QLatin1Char('>')},    {QStringLiteral("quot"), QLatin1Char('"')},
+        {QStringLiteral("apos"), QLatin1Char('\'')}, {QStringLiteral("nbsp"), QLatin1Char(' ')},
+        {QStringLiteral("copy"), QChar(0xA9)},       {QStringLiteral("reg"), QChar(0xAE)},
+        {QStringLiteral("hellip"), QChar(0x2026)},   {QStringLiteral("mdash"), QChar(0x2014)},
+        {QStringLiteral("ndash"), QChar(0x2013)},    {QStringLiteral("rsquo"), QChar(0x2019)},
+        {QStringLiteral("lsquo"), QChar(0x2018)},    {QStringLiteral("rdquo"), QChar(0x201D)},
+        {QStringLiteral("ldquo"), QChar(0x201C)},
+    };
+    QString out;
+    out.reserve(s.size());
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        if (s.at(i) != QLatin1Char('&')) {
+            out += s.at(i);
+            continue;
+        }
+        const qsizetype semi = s.indexOf(QLatin1Char(';'), i + 1);
+        if (semi < 0 || semi - i > 10) {
+            out += s.at(i);
+            continue;
+        }
+        const QString ent = s.mid(i + 1, semi - i - 1);
+        bool ok = false;
+        char32_t code = 0;
+        if (ent.startsWith(QLatin1String("#x"), Qt::CaseInsensitive))
+            code = ent.mid(2).toUInt(&ok, 16);
+        else if (ent.startsWith(QLatin1Char('#')))
+            code = ent.mid(1).toUInt(&ok, 10);
+        if (ok && code > 0 && code <= 0x10FFFF) {
+            out += QString::fromUcs4(&code, 1);
+            i = semi;
+        } else if (auto it = named.constFind(ent.toLower()); it != named.cend()) {
+            out += it.value();
+            i = semi;
+        } else {
+            out += s.at(i);
+        }
+    }
+    return out;
+}
+
+QString defaultHtmlToText(const QString& html)
+{
+    static const QRegularExpression hidden(
+        QStringLiteral("<(script|style|head)\\b[^>]*>.*?</\\1\\s*>"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression breaks(
+        QStringLiteral("<(br|/p|/div|/tr|/li|/h[1-6])\\b[^>]*>"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
+    QString s = html;
+    s.remove(hidden);
+    s.replace(breaks, QStringLiteral("\n"));
+    s.remove(tags);
+    return decodeEntities(s);
+}
+
+QString mimeForExtension(const QString& ext)
+{
+    if (ext == QLatin1String("png"))
+        return QStringLiteral("image/png");
+    if (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg"))
+        return QStringLiteral("image/jpeg");
+    if (ext == QLatin1String("gif"))
+        return QStringLiteral("image/gif");
+    if (ext == QLatin1String("bmp"))
+        return QStringLiteral("image/bmp");
+    if (ext == QLatin1String("svg"))
+        return QStringLiteral("image/svg+xml");
+    return QStringLiteral("application/octet-stream");
+}
+
+bool isInlineImageName(const QString& name)
+{
+    for (const char* ext : {".png", ".jpg", ".jpeg", ".gif", ".bmp"}) {
+        if (name.endsWith(QLatin1String(ext), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+// Copies libpst's bytes of one attachment; false when libpst has none.
+bool loadBytes(pst_file* pf, pst_item_attach* a, QByteArray* out)
+{
+    pst_binary bin = pst_attach_to_mem(pf, a);
+    const bool ok = bin.size && bin.data;
+    if (ok)
+        *out = QByteArray(bin.data, qsizetype(bin.size));
+    std::free(bin.data);
+    return ok;
+}
+
+} // namespace
+
+QString PstMailItem::title() const
+{
+    return text(PstKey::Sender);
+}
+
+QString PstMailItem::iconPath() const
+{
+    return QStringLiteral(":/img/contact@3x.png");
+}
+
+qint64 PstMailItem::sortTime() const
+{
+    return date(PstKey::SentDate);
+}
+
+QString PstMailItem::sender() const { return text(PstKey::Sender); }
+QString PstMailItem::senderAddr() const { return text(PstKey::SenderAddr); }
+QString PstMailItem::recipients() const { return text(PstKey::Recipients); }
+QString PstMailItem::cc() const { return text(PstKey::Cc); }
+QString PstMailItem::bcc() const { return text(PstKey::Bcc); }
+qint64 PstMailItem::sentDate() const { return date(PstKey::SentDate); }
+qint64 PstMailItem::arrivalDate() const { return date(PstKey::ArrivalDate); }
+
+QString PstMailItem::senderAddrHtml() const
+{
+    const QString addr = senderAddr();
+    return addr.isEmpty() ? QString() : QStringLiteral("&lt;%1&gt;").arg(addr);
+}
+
+QString PstMailItem::toLine() const
+{
+    const QString v = recipients();
+    return v.isEmpty() ? QString() : QStringLiteral("To: %1").arg(v);
+}
+
+QString PstMailItem::ccLine() const
+{
+    const QString v = cc();
+    return v.isEmpty() ? QString() : QStringLiteral("Cc: %1").arg(v);
+}
+
+QString PstMailItem::bccLine() const
+{
+    const QString v = bcc();
+    return v.isEmpty() ? QString() : QStringLiteral("Bcc: %1").arg(v);
+}
+
+QString PstMailItem::sentDateText(const QString& format) const
+{
+    const qint64 s = sentDate();
+    return s ? dateTextWithZone(s, format) : tr("No sent date");
+}
+
+QString PstMailItem::arrivalDateText(const QString& format) const
+{
+    const qint64 s = arrivalDate();
+    return s ? dateTextWithZone(s, format) : tr("Unknown");
+}
+
+void PstMailItem::setHtmlToText(HtmlToText convert)
+{
+    installedHtmlToText() = std::move(convert);
+}
+
+QString PstMailItem::htmlToText(const QString& html)
+{
+    const HtmlToText& convert = installedHtmlToText();
+    return convert ? convert(html) : defaultHtmlToText(html);
+}
+
+QString PstMailItem::stripTags(const QString& html)
+{
+    QString out;
+    out.reserve(html.size());
+    qsizetype i = 0;
+    while (i < html.size()) {
+        const QChar c = html.at(i);
+        if (c != QLatin1Char('<')) {
+            out += c;
+            ++i;
+            continue;
+        }
+        const qsizetype close = html.indexOf(QLatin1Char('>'), i + 1);
+        if (close < 0) {
+            out += QStringView(html).mid(i);
+            break;
+        }
+        out += QLatin1Char(' ');
+        i = close + 1;
+    }
+    out.replace(QLatin1String("&nbsp;"), QLatin1String(" "));
+    return out;
+}
+
+QString PstMailItem::computeBodyText() const
+{
+    return text(PstKey::TextBody) + QLatin1Char(' ') + htmlToText(text(PstKey::HtmlBody));
+}
+
+QString PstMailItem::fieldText(PstSearchField field) const
+{
+    switch (field) {
+    case PstSearchField::Any:
+        return searchText();
+    case PstSearchField::Subject:
+        return subject();
+    case PstSearchField::From:
+        return sender() + QLatin1Char(' ') + senderAddr();
+    case PstSearchField::Recipient:
+        return recipients() + QLatin1Char(' ') + cc() + QLatin1Char(' ') + bcc();
+    case PstSearchField::Body: {
+        QMutexLocker lock(&bodyTextMutex());
+        if (!m_bodyTextDone) {
+            m_bodyText = computeBodyText();
+            m_bodyTextDone = true;
+        }
+        return m_bodyText;
+    }
+    case PstSearchField::Attachment: {
+        QStringList names;
+        for (const auto& a : m_attachments)
+            names << a->name;
+        return names.join(QLatin1Char(' '));
+    }
+    }
+    return QString();
+}
+
+QString PstMailItem::fieldTextFresh(PstSearchField field) const
+{
+    if (field == PstSearchField::Body)
+        return computeBodyText();
+    return fieldText(field);
+}
+
+QString PstMailItem::buildSearchText() const
+{
+    QStringList parts = baseSearchParts();
+    auto add = [&parts](const QString& s) {
+        const QString t = s.simplified();
+        if (!t.isEmpty())
+            parts << t;
+    };
+    add(sender());
+    add(senderAddr());
+    add(recipients());
+    add(cc());
+    add(bcc());
+    add(text(PstKey::TextBody));
+    add(stripTags(text(PstKey::HtmlBody)));
+    for (const auto& a : m_attachments) {
+        add(a->name);
+        add(a->contentId);
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+std::shared_ptr<PstItem> PstMailItem::clone() const
+{
+    auto copy = std::make_shared<PstMailItem>();
+    copyBaseInto(*copy);
+    copy->m_attachments = m_attachments;
+    return copy;
+}
+
+bool PstMailItem::ensureAttachmentData(Attachment& attachment) const
+{
+    if (!attachment.data.isEmpty())
+        return true;
+    const PstFileHandle handle = document();
+    if (!handle || !descriptor())
+        return false;
+    QMutexLocker lock(&pstLibraryMutex());
+    pst_item* item = pst_parse_item(handle.get(), descriptor(), nullptr);
+    if (!item)
+        return false;
+    bool ok = false;
+    for (pst_item_attach* a = item->attach; a; a = a->next) {
+        if (a->i_id == attachment.id) {
+            ok = loadBytes(handle.get(), a, &attachment.data);
+            break;
+        }
+    }
+    pst_freeItem(item);
+    return ok;
+}
+
+QString PstMailItem::plainBodyHtml() const
+{
+    return QStringLiteral(
+               "<html><head><meta charset='utf-8'></head><body style='font-family:\"Microsoft YaHei\",sans-serif;"
+               "white-space:pre-wrap;word-wrap:break-word;'><div>%1</div></body></html>")
+        .arg(text(PstKey::TextBody).toHtmlEscaped());
+}
+
+QString PstMailItem::displayHtml() const
+{
+    if (!m_displayHtml.isEmpty())
+        return m_displayHtml;
+    QString html = text(PstKey::HtmlBody);
+    if (html.isEmpty())
+        html = plainBodyHtml();
+    m_displayHtml = html.contains(QLatin1String("cid:")) ? inlineCidImages(html) : html;
+    return m_displayHtml;
+}
+
+QString PstMailItem::inlineCidImages(const QString& html) const
+{
+    static const QRegularExpression cidSrc(QStringLiteral("src=\"cid:([^\"]+)\""));
+    QString result = html;
+    QStringList ids;
+    for (auto it = cidSrc.globalMatch(html); it.hasNext();)
+        ids << it.next().captured(1);
+    if (ids.isEmpty())
+        return result;
+    const PstFileHandle handle = document();
+    if (!handle || !descriptor())
+        return result;
+    {
+        QMutexLocker lock(&pstLibraryMutex());
+        pst_item* item = pst_parse_item(handle.get(), descriptor(), nullptr);
+        if (!item)
+            return result;
+        for (const QString& cid : ids) {
+            for (const auto& a : m_attachments) {
+                if (a->contentId != cid || !a->data.isEmpty() || !isInlineImageName(a->name))
+                    continue;
+                for (pst_item_attach* pa = item->attach; pa; pa = pa->next) {
+                    if (pa->content_id.str && QString::fromUtf8(pa->content_id.str) == a->contentId) {
+                        loadBytes(handle.get(), pa, &a->data);
+                        break;
+                    }
+                }
+            }
+        }
+        pst_freeItem(item);
+    }
+    for (auto it = cidSrc.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        for (const auto& a : m_attachments) {
+            if (a->contentId != m.captured(1) || a->data.isEmpty())
+                continue;
+            const qsizetype dot = a->name.lastIndexOf(QLatin1Char('.'));
+            const QString ext = dot >= 0 ? a->name.mid(dot + 1).toLower() : QString();
+            result.replace(m.captured(0), QStringLiteral("src=\"data:%1;base64,%2\"")
+                                              .arg(mimeForExtension(ext), QString::fromLatin1(a->data.toBase64())));
+        }
+    }
+    return result;
+}

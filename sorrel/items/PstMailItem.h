@@ -1,0 +1,74 @@
+#pragma once
+// Mail records and their attachments.
+
+#include "sorrel/items/PstItem.h"
+
+#include <QByteArray>
+
+#include <functional>
+
+// One attachment of a mail; shared between a mail and its clones, so bytes
+// loaded through one are seen by all.
+struct Attachment {
+    QString name;       // long file name, else short file name
+    uint64_t id = 0;    // libpst i_id: finds the attachment again in a later parse
+    QString contentId;  // empty when absent
+    QByteArray data;    // empty until ensureAttachmentData
+};
+
+class PstMailItem : public PstItem {
+    Q_DECLARE_TR_FUNCTIONS(PstMailItem)
+public:
+    PstItemKind kind() const override { return PstItemKind::Mail; }
+    QString title() const override;  // "sender"
+    QString iconPath() const override;
+    qint64 sortTime() const override;  // "sentDate"
+    QString fieldText(PstSearchField field) const override;
+    QString fieldTextFresh(PstSearchField field) const override;
+    std::shared_ptr<PstItem> clone() const override;
+    QString buildSearchText() const override;
+
+    const QList<std::shared_ptr<Attachment>>& attachments() const { return m_attachments; }
+    bool hasAttachments() const { return !m_attachments.isEmpty(); }
+    void addAttachment(std::shared_ptr<Attachment> a) { m_attachments.append(std::move(a)); }
+    // Loads the bytes of an attachment of this mail on first use; false when
+    // the file is closed, the item no longer parses or libpst has no bytes.
+    bool ensureAttachmentData(Attachment& attachment) const;
+
+    QString sender() const;
+    QString senderAddr() const;
+    QString recipients() const;
+    QString cc() const;
+    QString bcc() const;
+    qint64 sentDate() const;
+    qint64 arrivalDate() const;
+    QString senderAddrHtml() const;  // "&lt;addr&gt;" or empty
+    QString toLine() const;          // "To: ..." or empty
+    QString ccLine() const;
+    QString bccLine() const;
+    QString sentDateText(const QString& format) const;     // or tr("No sent date")
+    QString arrivalDateText(const QString& format) const;  // or tr("Unknown")
+
+    // The body as HTML to show: "htmlBody" with cid: images inlined as data
+    // URIs, or the plain body in a small page. Cached in the record.
+    QString displayHtml() const;
+    QString plainBodyHtml() const;
+    QString inlineCidImages(const QString& html) const;
+
+    // Converts HTML to plain text for the body search text. The default drops
+    // tags, scripts and styles and decodes entities; a better converter may
+    // be installed once at start-up.
+    using HtmlToText = std::function<QString(const QString&)>;
+    static void setHtmlToText(HtmlToText convert);
+    static QString htmlToText(const QString& html);
+    // Tags replaced by one space, "&nbsp;" by one space.
+    static QString stripTags(const QString& html);
+
+private:
+    QString computeBodyText() const;
+
+    mutable QString m_displayHtml;
+    mutable QString m_bodyText;
+    mutable bool m_bodyTextDone = false;
+    QList<std::shared_ptr<Attachment>> m_attachments;
+};

@@ -1,0 +1,204 @@
+#include "sorrel/shell/PstViewWidget.h"
+
+#include "ui_PstViewWidget.h"
+
+#include "common/AppConfig.h"
+#include "common/DocumentPlugin.h"
+#include "common/Log.h"
+#include "sorrel/shell/PstTreeControllerSeam.h"
+
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
+
+static void initShellResources() { Q_INIT_RESOURCE(sorrel_shell); }
+
+namespace {
+
+const char* const kStyleSheet = R"(
+#toolbar, #homePage, #blankPage { background: rgb(240,240,240); }
+QTreeView { background: rgb(224,224,224); border: none; border-top: 1px solid rgb(210,210,210); font-size: 12px; }
+#sortWidget { background: rgb(224,224,224); border-top: 1px solid rgb(210,210,210); border-right: 1px solid rgb(186,186,186); }
+QListView { border: none; border-right: 1px solid rgb(186,186,186); }
+#label { color: rgb(139,139,139); font-size: 15px; }
+#arrowLabel { border-image: url(:/img/icons8-document-100.png); }
+#btnOpenFile { color: white; font-size: 15px; border: none; border-radius: 4px;
+  background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 rgb(101,151,223), stop:1 rgb(82,115,184)); }
+#btnOpenFile:pressed { background: rgb(56,98,168); }
+#btnSortBy { text-align: left; padding-left: 4px; border: none; background: transparent; }
+#btnSortBy:hover { background: rgb(210,210,210); }
+#noItemLabel { font-size: 15px; color: rgb(175,175,175); }
+QToolButton { font-size: 11px; border: none; }
+QToolButton:pressed { color: rgb(68,68,68); }
+#searchBox { border: 1px solid #DCDCDC; border-radius: 4px; padding: 3px 6px; background: transparent;
+  selection-background-color: #A0A0A0; font-size: 12px; }
+#searchBox:hover { border: 1px solid #C0C0C0; }
+#searchBox:focus { border: 2px solid rgb(150,180,246); }
+QScrollBar:vertical { width: 10px; background: white; margin: 0; }
+QScrollBar::handle:vertical { width: 8px; background: rgba(0,0,0,25%); border-radius: 4px; min-height: 20px; }
+QScrollBar::handle:vertical:hover { background: rgba(0,0,0,50%); }
+QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }
+)";
+
+QStringList pstPathsOf(const QMimeData* data)
+{
+    QStringList paths;
+    for (const QUrl& url : data->urls()) {
+        const QString path = url.toLocalFile();
+        if (!path.isEmpty() && PstViewWidget::isPstPath(path))
+            paths.append(path);
+    }
+    return paths;
+}
+
+} // namespace
+
+PstViewWidget::PstViewWidget(QWidget* parent, IDocumentWidgetHost* host)
+    : QWidget(parent), ui(new Ui::PstViewWidget), host(host)
+{
+    initShellResources();
+    ui->setupUi(this);
+    setStyleSheet(QString::fromLatin1(kStyleSheet));
+
+    ui->exportBtn->hide();
+    ui->testBtn->hide();
+
+    treeController = new PstTreeControllerSeam(this);
+
+    ui->printBtn->setEnabled(false);
+    ui->exportBtn->setEnabled(false);
+    ui->convertBtn->setEnabled(false);
+    ui->btnItemHide->setEnabled(false);
+    ui->btnTreeHide->setEnabled(false);
+    ui->searchBox->setEnabled(false);
+
+    ui->splitter->setSizes({230, 290, 0});
+    ui->treeView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ui->listView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    installEventFilter(this);
+    setAcceptDrops(true);
+
+    connect(ui->openBtn, &QToolButton::clicked, this, &PstViewWidget::openFilesFromDialog);
+    connect(ui->btnOpenFile, &QPushButton::clicked, this, &PstViewWidget::openFilesFromDialog);
+    connect(ui->btnTreeHide, &QToolButton::clicked, this, &PstViewWidget::toggleTreePane);
+    connect(ui->btnItemHide, &QToolButton::clicked, this, &PstViewWidget::toggleListPane);
+    connect(ui->splitter, &QSplitter::splitterMoved, this, [this](int, int index) {
+        const QList<int> sizes = ui->splitter->sizes();
+        if (index == 1) {
+            ui->stackedWidget_2->setMinimumWidth(sizes.value(2));
+            ui->treeView->setMinimumWidth(0);
+        } else if (index == 2) {
+            ui->treeView->setMinimumWidth(sizes.value(0));
+            ui->stackedWidget_2->setMinimumWidth(0);
+        }
+    });
+
+    ui->btnSortBy->setText(ui->btnSortBy->text() + QStringLiteral("  \u2BC6  "));
+    ui->treeView->setIndentation(14);
+}
+
+PstViewWidget::~PstViewWidget()
+{
+    if (host)
+        host->clearStatusMessage(this);
+    delete ui;
+}
+
+bool PstViewWidget::isPstPath(const QString& path)
+{
+    return path.endsWith(QLatin1String(".pst"), Qt::CaseInsensitive);
+}
+
+void PstViewWidget::openFile(QString path)
+{
+    treeController->openFile(path);
+}
+
+void PstViewWidget::refreshSearch() {}
+
+void PstViewWidget::openFilesFromDialog()
+{
+    mw::logInfo(QStringLiteral("Click the open button."));
+    const QStringList files = QFileDialog::getOpenFileNames(this, tr("Select File"), AppConfig::instance()->lastOpenPath(),
+                                                            tr("Outlook PST Files (*.pst)"));
+    if (files.isEmpty()) {
+        mw::logInfo(QStringLiteral("Document deselected."));
+        return;
+    }
+    AppConfig::instance()->setLastOpenPath(QFileInfo(files.first()).absolutePath());
+    for (const QString& file : files)
+        treeController->openFile(file);
+}
+
+bool PstViewWidget::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != this)
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::DragEnter: {
+        auto* e = static_cast<QDragEnterEvent*>(event);
+        if (e->mimeData()->hasUrls() && !pstPathsOf(e->mimeData()).isEmpty()) {
+            e->setDropAction(Qt::CopyAction);
+            e->accept();
+        } else {
+            e->ignore();
+        }
+        return true;
+    }
+    case QEvent::DragMove: {
+        auto* e = static_cast<QDragMoveEvent*>(event);
+        if (e->mimeData()->hasUrls())
+            e->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* e = static_cast<QDropEvent*>(event);
+        for (const QString& path : pstPathsOf(e->mimeData()))
+            treeController->openFile(path);
+        e->acceptProposedAction();
+        return true;
+    }
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}
+
+void PstViewWidget::closeEvent(QCloseEvent* event) { QWidget::closeEvent(event); }
+
+void PstViewWidget::showEvent(QShowEvent* event) { QWidget::showEvent(event); }
+
+void PstViewWidget::setPaneHidden(int index, bool hide, int& savedWidth)
+{
+    QList<int> sizes = ui->splitter->sizes();
+    if (sizes.size() < 3)
+        return;
+    const int last = sizes.size() - 1;
+    if (hide) {
+        savedWidth = sizes[index];
+        sizes[last] += sizes[index];
+        sizes[index] = 0;
+    } else {
+        const int give = qMin(savedWidth, sizes[last]);
+        sizes[last] -= give;
+        sizes[index] = savedWidth;
+    }
+    ui->splitter->setSizes(sizes);
+}
+
+void PstViewWidget::toggleTreePane()
+{
+    treePaneHidden = !treePaneHidden;
+    setPaneHidden(0, treePaneHidden, treePaneSavedWidth);
+    ui->btnTreeHide->setIcon(QIcon(treePaneHidden ? QStringLiteral(":/img/show1.png") : QStringLiteral(":/img/hide1.png")));
+}
+
+void PstViewWidget::toggleListPane()
+{
+    listPaneHidden = !listPaneHidden;
+    setPaneHidden(1, listPaneHidden, listPaneSavedWidth);
+    ui->btnItemHide->setIcon(QIcon(listPaneHidden ? QStringLiteral(":/img/show2.png") : QStringLiteral(":/img/hide2.png")));
+}

@@ -1,0 +1,130 @@
+#include "sorrel/views/PstAttachmentActions.h"
+
+#include "common/AppConfig.h"
+#include "common/Log.h"
+#include "common/Platform.h"
+#include "sorrel/items/PstMailItem.h"
+#include "sorrel/views/PstAttachmentNames.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QUrl>
+
+namespace {
+
+struct Tr {
+    Q_DECLARE_TR_FUNCTIONS(PstMailView)
+};
+
+bool writeFile(const QString& path, const QByteArray& data)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const bool ok = file.write(data) == data.size();
+    file.close();
+    return ok;
+}
+
+} // namespace
+
+namespace PstAttachmentActions {
+
+std::shared_ptr<QMenu> attachmentMenu(const std::shared_ptr<PstMailItem>& mail, const QString& tempDir)
+{
+    auto menu = std::make_shared<QMenu>();
+    if (!mail)
+        return menu;
+    for (const std::shared_ptr<Attachment>& a : mail->attachments()) {
+        QMenu* sub = menu->addMenu(a->name);
+        QObject::connect(sub->addAction(Tr::tr("Open")), &QAction::triggered, sub,
+                         [mail, a, tempDir] { openAttachment(*mail, *a, tempDir); });
+        QObject::connect(sub->addAction(Tr::tr("Save As...")), &QAction::triggered, sub,
+                         [mail, a] { saveAttachmentAs(*mail, *a); });
+    }
+    if (mail->hasAttachments()) {
+        menu->addSeparator();
+        QObject::connect(menu->addAction(Tr::tr("Save All")), &QAction::triggered, menu.get(),
+                         [mail] { saveAllAttachments(*mail); });
+    }
+    return menu;
+}
+
+QString writeTempFile(const Attachment& attachment, const QString& tempDir)
+{
+    if (attachment.data.isEmpty())
+        return QString();
+    const QString dir = QDir::toNativeSeparators(tempDir);
+    QDir().mkpath(dir);
+    const QString path = dir + QDir::separator() + PstAttachmentNames::tempFileName(attachment.name, attachment.id);
+    if (!writeFile(path, attachment.data)) {
+        mw::logWarning(QStringLiteral("Failed to write attachment temp file: %1").arg(path));
+        return QString();
+    }
+    return path;
+}
+
+bool openAttachment(PstMailItem& mail, Attachment& attachment, const QString& tempDir)
+{
+    if (!mail.ensureAttachmentData(attachment))
+        return false;
+    const QString path = writeTempFile(attachment, tempDir);
+    if (path.isEmpty())
+        return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool saveAttachmentTo(PstMailItem& mail, Attachment& attachment, const QString& filePath)
+{
+    // Nothing to write is a failure, not an empty "saved" file.
+    if (!mail.ensureAttachmentData(attachment) || !writeFile(filePath, attachment.data)) {
+        mw::logWarning(QStringLiteral("Attachment save failed."));
+        return false;
+    }
+    mw::logInfo(QStringLiteral("Attachment saved successfully."));
+    return true;
+}
+
+void saveAttachmentAs(PstMailItem& mail, Attachment& attachment)
+{
+    AppConfig* config = AppConfig::instance();
+    const QString proposed = PstAttachmentNames::pathInDirectory(config->lastSavePath(), attachment.name, attachment.id);
+    const QString chosen = QFileDialog::getSaveFileName(nullptr, Tr::tr("Save attachment"), proposed, QString());
+    if (chosen.isEmpty())
+        return;
+    config->setLastSavePath(QFileInfo(chosen).absolutePath());
+    if (saveAttachmentTo(mail, attachment, chosen))
+        Platform::revealInFileManager(chosen);
+}
+
+int saveAllAttachmentsTo(PstMailItem& mail, const QString& dir)
+{
+    int written = 0;
+    for (const std::shared_ptr<Attachment>& a : mail.attachments()) {
+        if (!mail.ensureAttachmentData(*a))
+            continue;
+        if (writeFile(PstAttachmentNames::pathInDirectory(dir, a->name, a->id), a->data))
+            ++written;
+    }
+    return written;
+}
+
+void saveAllAttachments(PstMailItem& mail)
+{
+    AppConfig* config = AppConfig::instance();
+    const QString dir = QFileDialog::getExistingDirectory(nullptr, Tr::tr("Select folder to save all attachments"),
+                                                          config->lastSavePath(), QFileDialog::ShowDirsOnly);
+    if (dir.isEmpty())
+        return;
+    config->setLastSavePath(dir);
+    saveAllAttachmentsTo(mail, dir);
+    Platform::revealInFileManager(dir);
+    mw::logInfo(QStringLiteral("All attachments saved."));
+}
+
+} // namespace PstAttachmentActions

@@ -1,0 +1,45 @@
+#pragma once
+// Detail page of contacts, appointments, journal entries, tasks and sticky
+// notes: the title in large bold type and one box per section of the
+// record's infoSections(); empty rows and all-empty sections are left out.
+
+#include <QWidget>
+
+#include <memory>
+
+class PstItem;
+class QLabel;
+class QScrollArea;
+class QVBoxLayout;
+
+// One section box: a grey bold title above label/value rows.
+class PstInfoLabel : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit PstInfoLabel(QWidget* parent = nullptr);
+    void setTitle(const QString& title);
+    void addRow(const QString& label, const QString& value);
+    QString title() const;
+
+private:
+    QLabel* labelTitle = nullptr;
+    QVBoxLayout* verticalLayout_2 = nullptr;
+};
+
+class PstInfoView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit PstInfoView(QWidget* parent = nullptr);
+    void setItem(const std::shared_ptr<PstItem>& item);
+
+    QString nameText() const;
+    // The section boxes now shown, in order.
+    QList<PstInfoLabel*> sections() const;
+
+private:
+    QScrollArea* scrollArea = nullptr;
+    QVBoxLayout* verticalLayout = nullptr;
+    QLabel* name = nullptr;
+};
