@@ -75,6 +75,7 @@ PstViewWidget::PstViewWidget(QWidget* parent, IDocumentWidgetHost* host)
     ui->testBtn->hide();
 
     treeController = new PstTreeController(ui->treeView, this);
+    treeController->setObjectName(QStringLiteral("treeController"));
     listController = new PstListController(ui->listView, this);
     detailController = new DetailViewController(
         ui->stackedWidget_2, host ? host->temporaryDirectory() : ProductProfile::tempDirectory(), this);

@@ -26,6 +26,10 @@ template <typename T> class QFutureWatcher;
 
 class PstTreeController : public QObject {
     Q_OBJECT
+    // The open queue's state, readable across the plug-in boundary.
+    Q_PROPERTY(bool busy READ isBusy)
+    Q_PROPERTY(QString currentPath READ currentPath)
+    Q_PROPERTY(QStringList pendingPaths READ pendingPaths)
 public:
     PstTreeController(QTreeView* view, QObject* parent = nullptr);
     ~PstTreeController() override;
