@@ -297,13 +297,21 @@ bool PstMailItem::ensureAttachmentData(Attachment& attachment) const
     pst_item* item = pst_parse_item(handle.get(), descriptor(), nullptr);
     if (!item)
         return false;
-    bool ok = false;
-    for (pst_item_attach* a = item->attach; a; a = a->next) {
-        if (a->i_id == attachment.id) {
-            ok = loadBytes(handle.get(), a, &attachment.data);
+    // The attachment at the same place when its id still matches, else the
+    // first with that id.
+    pst_item_attach* match = nullptr;
+    int position = 0;
+    for (pst_item_attach* a = item->attach; a; a = a->next, ++position) {
+        if (a->i_id != attachment.id)
+            continue;
+        if (position == attachment.position) {
+            match = a;
             break;
         }
+        if (!match)
+            match = a;
     }
+    const bool ok = match && loadBytes(handle.get(), match, &attachment.data);
     pst_freeItem(item);
     return ok;
 }

@@ -187,7 +187,7 @@ void TestItemRecords::mailKeys()
     pst_item_email& e = f.email;
     e.processed_subject = f.str("Quarterly report");
     e.outlook_sender_name = f.str("Ann Lee");
-    e.outlook_sender = f.str("/o=ExchangeLabs/ou=Exchange/cn=Recipients/cn=ann");
+    e.sender_address = f.str("/o=ExchangeLabs/ou=Exchange/cn=Recipients/cn=ann");
     e.sentto_address = f.str("Bob");
     e.cc_address = f.str("");
     e.sent_date = f.at(1000000000);
@@ -196,6 +196,7 @@ void TestItemRecords::mailKeys()
     e.htmlbody = f.str("<p>Hello&nbsp;there</p>");
     f.item.body = f.str("Hello there");
     f.item.subject = f.str("ignored for mails");
+    e.outlook_sender = f.str("SMTP:ANN@EXAMPLE.COM");  // the search key, not the address
     auto r = f.build();
     QVERIFY(r);
     auto* mail = static_cast<PstMailItem*>(r.get());
@@ -227,7 +228,7 @@ void TestItemRecords::mailKeys()
     QCOMPARE(mail->arrivalDateText(kListDateFormat), QStringLiteral("2001/09/09 GMT+0"));
 
     e.sent_date = nullptr;
-    e.outlook_sender = f.str("ann@example.com");
+    e.sender_address = f.str("ann@example.com");
     auto undated = std::static_pointer_cast<PstMailItem>(f.build());
     QVERIFY(!undated->has(PstKey::SentDate));
     QCOMPARE(undated->sortTime(), qint64(0));
