@@ -95,6 +95,8 @@ private slots:
     void effortText();
     void infoSections();
     void searchTexts();
+    void htmlToText_data();
+    void htmlToText();
     void clones();
     void documentLookup();
     void folderLoading();
@@ -559,8 +561,6 @@ void TestItemRecords::searchTexts()
     QVERIFY2(text.endsWith(QStringLiteral("Ann Pizza at noon <3 menu.pdf cid-menu")), qPrintable(text));
     QCOMPARE(mail->fieldText(PstSearchField::Any), text);
     QCOMPARE(PstMailItem::stripTags(QStringLiteral("<b>a</b>&nbsp;b<c")), QStringLiteral(" a  b<c"));
-    QCOMPARE(PstMailItem::htmlToText(QStringLiteral("<style>p{}</style><p>a&amp;b&#233;</p>")),
-             QStringLiteral("a&b\u00e9\n"));
 
     // Changing a record rebuilds the cached text.
     mail->setField(PstKey::Bcc, QStringLiteral("Zed"));
@@ -574,6 +574,28 @@ void TestItemRecords::searchTexts()
     QCOMPARE(note.fieldText(PstSearchField::Subject), QStringLiteral("  a \n b    a \n b "));
     QCOMPARE(note.fieldText(PstSearchField::Body), QStringLiteral("   a \n b "));
     QVERIFY(note.fieldText(PstSearchField::From).isEmpty());
+}
+
+void TestItemRecords::htmlToText_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("entities") << "<style>p{}</style><p>a&amp;b&#233;&#x41;</p>" << "a&b\u00e9A\n";
+    QTest::newRow("head dropped") << "<HEAD><title>T</title></HEAD><body>x<br/>y</body>" << "x\ny";
+    QTest::newRow("unknown entity") << "a &lt; b &bogus; &" << "a < b &bogus; &";
+    QTest::newRow("unclosed script") << "<script>never closed <b>x</b>" << "never closed x";
+    QTest::newRow("lone angle") << "x < y" << "x < y";
+    // Hostile markup must stay a single pass.
+    QTest::newRow("many scripts") << QString("<script>").repeated(50000) + "end" << "end";
+    QTest::newRow("many ampersands") << QString("&").repeated(200000) << QString("&").repeated(200000);
+    QTest::newRow("many open tags") << "<p>a</p>" + QString("<a").repeated(100000) << "a\n" + QString("<a").repeated(100000);
+}
+
+void TestItemRecords::htmlToText()
+{
+    QFETCH(QString, html);
+    QFETCH(QString, text);
+    QCOMPARE(PstMailItem::htmlToText(html), text);
 }
 
 void TestItemRecords::clones()

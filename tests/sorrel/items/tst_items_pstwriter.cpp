@@ -129,6 +129,10 @@ QString writeFixture(const QString& path, PstFormat format, QHash<QString, Messa
     bareHtml.subject = "undeclared html";
     bareHtml.html = QByteArray("<p>caf\xE9</p>");
     ids->insert("bareHtml", w.addMail(inbox, bareHtml));
+    MessageSpec accented;  // 8-bit in ANSI files, without a code page
+    accented.subject = QString::fromUtf8("Résumé attached");
+    accented.attachments.push_back(AttachmentSpec::file(QString::fromUtf8("Résumé.txt"), "cv"));
+    ids->insert("accented", w.addMail(inbox, accented));
     MessageSpec declared;  // a code page on the message: libpst converts
     declared.props.setInt32(tag::MessageCodepage, 936);
     declared.props.setString8(tag::ConversationTopic, kGbkSubject);
@@ -320,7 +324,7 @@ void TestItemsPstWriter::everyObjectBuilds()
             pst_freeItem(item);
         }
     }
-    QCOMPARE(kinds.value(PstItemKind::Mail), 15);
+    QCOMPARE(kinds.value(PstItemKind::Mail), 16);
     QCOMPARE(kinds.value(PstItemKind::Contact), 2);
     QCOMPARE(kinds.value(PstItemKind::Calendar), 2);
     QCOMPARE(kinds.value(PstItemKind::Task), 6);
@@ -528,6 +532,10 @@ void TestItemsPstWriter::eightBitTexts()
     QVERIFY(gbk);
     QCOMPARE(gbk->subject(), QString::fromUtf8("中文主题"));
     QCOMPARE(gbk->text(PstKey::TextBody), QString::fromUtf8("你好"));
+    auto accented = std::dynamic_pointer_cast<PstMailItem>(record("accented"));
+    QCOMPARE(accented->subject(), QString::fromUtf8("Résumé attached"));
+    QCOMPARE(accented->attachments().size(), 1);
+    QCOMPARE(accented->attachments().first()->name, QString::fromUtf8("Résumé.txt"));
     PstItemPtr declared = record("declared");
     QCOMPARE(declared->subject(), QString::fromUtf8("中文主题"));
     QCOMPARE(declared->title(), QString::fromUtf8("啊"));
