@@ -1,0 +1,290 @@
+// marrowin-cli: prints a PST file's folder tree, a folder's records or one
+// record, opened through the same document, cache and log as the program.
+
+#include "common/ProductProfile.h"
+#include "sorrel/items/PstItemFactory.h"
+#include "sorrel/items/PstMailItem.h"
+#include "sorrel/items/PstTextDecoding.h"
+#include "sorrel/store/PstDocument.h"
+
+#include <Corbelin/SupportFoundation.h>
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+const char* const kUsage =
+    "Usage: marrowin-cli [--json] tree FILE | items FILE FOLDER | show FILE ID\n"
+    "  FOLDER: folder names joined by '/' as 'tree' prints them, from the first level below the file\n"
+    "          (e.g. \"Top of Personal Folders/Inbox\"; \"\" is the file itself), or #ID with a folder id\n"
+    "  ID:     a descriptor id as 'tree' and 'items' print it (decimal, or hexadecimal with 0x)\n";
+
+QTextStream& out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+QTextStream& err()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+int usage()
+{
+    err() << kUsage;
+    return 2;
+}
+
+QString kindName(PstItemKind kind)
+{
+    switch (kind) {
+    case PstItemKind::Mail: return QStringLiteral("mail");
+    case PstItemKind::Calendar: return QStringLiteral("calendar");
+    case PstItemKind::Contact: return QStringLiteral("contact");
+    case PstItemKind::Journal: return QStringLiteral("journal");
+    case PstItemKind::Task: return QStringLiteral("task");
+    case PstItemKind::Note: return QStringLiteral("note");
+    case PstItemKind::Folder: return QStringLiteral("folder");
+    }
+    return QStringLiteral("unknown");
+}
+
+// The descriptor id that finds the record again ('show'); the record's own id
+// is set for mails and folders only.
+uint64_t descriptorId(const PstItem& item)
+{
+    return item.descriptor() ? item.descriptor()->d_id : item.id();
+}
+
+QString oneLine(QString text)
+{
+    for (QChar& c : text) {
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+            c = QLatin1Char(' ');
+    }
+    return text;
+}
+
+QString listDate(const PstItem& item)
+{
+    const qint64 seconds = item.sortTime();
+    return seconds ? dateText(seconds, QStringLiteral("yyyy/MM/dd")) : QString();
+}
+
+QString fieldValue(const QVariant& value)
+{
+    if (value.typeId() == QMetaType::LongLong)
+        return QDateTime::fromSecsSinceEpoch(value.toLongLong(), Qt::UTC).toString(Qt::ISODate);
+    return value.toString();
+}
+
+bool parseId(QString text, uint64_t& id)
+{
+    if (text.startsWith(QLatin1Char('#')))
+        text.remove(0, 1);
+    bool ok = false;
+    id = text.toULongLong(&ok, 0);
+    return ok && id != 0;
+}
+
+QJsonObject treeJson(const PstFolderItemPtr& folder)
+{
+    folder->loadChildren();
+    QJsonArray subfolders;
+    for (const PstFolderItemPtr& sub : folder->subfolders())
+        subfolders.append(treeJson(sub));
+    return {{"name", folder->name()},
+            {"id", QString::number(folder->id())},
+            {"items", int(folder->items().size())},
+            {"subfolders", subfolders}};
+}
+
+void printTree(const PstFolderItemPtr& folder, int depth)
+{
+    folder->loadChildren();
+    out() << QString(depth * 2, QLatin1Char(' ')) << oneLine(folder->name()) << " (" << folder->items().size()
+          << " items) #" << folder->id() << '\n';
+    for (const PstFolderItemPtr& sub : folder->subfolders())
+        printTree(sub, depth + 1);
+}
+
+PstFolderItemPtr findById(const PstFolderItemPtr& folder, uint64_t id)
+{
+    if (folder->id() == id && folder->depth() > 0)
+        return folder;
+    folder->loadChildren();
+    for (const PstFolderItemPtr& sub : folder->subfolders()) {
+        if (PstFolderItemPtr hit = findById(sub, id))
+            return hit;
+    }
+    return {};
+}
+
+PstFolderItemPtr findByNames(PstFolderItemPtr folder, const QString& path)
+{
+    for (const QString& name : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        folder->loadChildren();
+        PstFolderItemPtr next;
+        for (const PstFolderItemPtr& sub : folder->subfolders()) {
+            if (sub->name() == name) {
+                next = sub;
+                break;
+            }
+        }
+        if (!next)
+            return {};
+        folder = next;
+    }
+    return folder;
+}
+
+// FOLDER as the usage line describes it, loaded; null when there is none.
+PstFolderItemPtr findFolder(const PstFolderItemPtr& fileNode, const QString& spec)
+{
+    PstFolderItemPtr folder;
+    uint64_t id = 0;
+    if (!spec.startsWith(QLatin1Char('#')))
+        folder = findByNames(fileNode, spec);
+    else if (parseId(spec, id))
+        folder = findById(fileNode, id);
+    if (folder)
+        folder->loadChildren();
+    return folder;
+}
+
+int listItems(const PstFolderItemPtr& folder, bool json)
+{
+    QJsonArray records;
+    for (const std::shared_ptr<PstItem>& item : folder->items()) {
+        if (json) {
+            records.append(QJsonObject{{"id", QString::number(descriptorId(*item))},
+                                       {"kind", kindName(item->kind())},
+                                       {"title", item->title()},
+                                       {"subject", item->subject()},
+                                       {"date", listDate(*item)}});
+        } else {
+            out() << descriptorId(*item) << '\t' << kindName(item->kind()) << '\t' << oneLine(item->title()) << '\t'
+                  << oneLine(item->subject()) << '\t' << listDate(*item) << '\n';
+        }
+    }
+    if (json)
+        out() << QJsonDocument(records).toJson();
+    return 0;
+}
+
+int showItem(const PstItem& item, uint64_t id, bool json)
+{
+    QStringList attachments;
+    if (item.kind() == PstItemKind::Mail) {
+        for (const auto& attachment : static_cast<const PstMailItem&>(item).attachments())
+            attachments << attachment->name;
+    }
+    if (json) {
+        QJsonObject fields;
+        for (auto it = item.fields().cbegin(); it != item.fields().cend(); ++it)
+            fields.insert(it.key(), fieldValue(it.value()));
+        out() << QJsonDocument(QJsonObject{{"id", QString::number(id)},
+                                           {"kind", kindName(item.kind())},
+                                           {"title", item.title()},
+                                           {"subject", item.subject()},
+                                           {"fields", fields},
+                                           {"attachments", QJsonArray::fromStringList(attachments)}})
+                     .toJson();
+        return 0;
+    }
+    out() << "id: " << id << "\nkind: " << kindName(item.kind()) << "\ntitle: " << item.title()
+          << "\nsubject: " << item.subject() << '\n';
+    for (auto it = item.fields().cbegin(); it != item.fields().cend(); ++it)
+        out() << it.key() << ": " << fieldValue(it.value()) << '\n';
+    for (const QString& name : attachments)
+        out() << "attachment: " << name << '\n';
+    return 0;
+}
+
+int openFailed(const PstDocument& document, bool json)
+{
+    const QString step = PstDocument::failureText(document.failure());
+    if (json)
+        out() << QJsonDocument(QJsonObject{{"error", "Error opening file."}, {"step", step}}).toJson();
+    err() << "Error opening file.\n" << "Failed step: " << step << '\n';
+    return 1;
+}
+
+// Qt's own messages (the records' debug lines among them) go to the log,
+// not onto the terminal.
+void logMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    static const char* const levels[] = {"debug", "warning", "critical", "fatal", "info"};
+    const QString line = QStringLiteral("[%1] %2:%3 %4")
+                             .arg(QLatin1String(levels[qBound(0, int(type), 4)]),
+                                  QString::fromUtf8(context.file ? context.file : ""))
+                             .arg(context.line)
+                             .arg(text);
+    Corbelin::ILogConfig::Info(line.toStdString());
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    const bool json = args.removeAll(QStringLiteral("--json")) > 0;
+    if (args.isEmpty())
+        return usage();
+    const QString command = args.takeFirst();
+    const int wanted = command == QLatin1String("tree") ? 1 : (command == QLatin1String("items")
+                                                                    || command == QLatin1String("show"))
+                                                                   ? 2
+                                                                   : -1;
+    if (wanted < 0 || args.size() != wanted)
+        return usage();
+    uint64_t id = 0;
+    if (command == QLatin1String("show") && !parseId(args.at(1), id))
+        return usage();
+
+    const QString logDir = ProductProfile::logDirectory();
+    QDir().mkpath(logDir);
+    Corbelin::ILogConfig::InitializeLogConfig(QDir::toNativeSeparators(logDir).toStdString());
+    qInstallMessageHandler(logMessage);
+
+    const QString path = args.at(0);
+    PstDocument document;
+    PstFolderItemPtr fileNode;
+    if (document.open(path))
+        fileNode = document.parse(path);
+    if (!fileNode)
+        return openFailed(document, json);
+
+    if (command == QLatin1String("tree")) {
+        if (json)
+            out() << QJsonDocument(treeJson(fileNode)).toJson();
+        else
+            printTree(fileNode, 0);
+        return 0;
+    }
+    if (command == QLatin1String("items")) {
+        const PstFolderItemPtr folder = findFolder(fileNode, args.at(1));
+        if (!folder) {
+            err() << "Folder not found: " << args.at(1) << '\n';
+            return 1;
+        }
+        return listItems(folder, json);
+    }
+    const std::shared_ptr<PstItem> item = loadItemById(document.handle(), id);
+    if (!item) {
+        err() << "Item not found: " << args.at(1) << '\n';
+        return 1;
+    }
+    return showItem(*item, id, json);
+}

@@ -1,0 +1,217 @@
+#include "sorrel/store/PstDocument.h"
+
+#include "common/Log.h"
+#include "sorrel/items/PstItemFactory.h"
+#include "sorrel/store/PstDescriptorIndex.h"
+#include "sorrel/store/PstIndexCache.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutexLocker>
+
+#include <cstring>
+
+PstDocument::PstDocument() : m_handle(makePstFileHandle()) {}
+
+QString PstDocument::failureText(Failure failure)
+{
+    switch (failure) {
+    case Failure::None:
+        break;
+    case Failure::Open:
+        return QStringLiteral("pst_open");
+    case Failure::Index:
+        return QStringLiteral("index");
+    case Failure::ExtendedAttributes:
+        return QStringLiteral("extended attributes");
+    case Failure::NoFolders:
+        return QStringLiteral("no folders");
+    }
+    return {};
+}
+
+void PstDocument::fail(Failure failure, const QString& warning)
+{
+    mw::logWarning(warning);
+    m_failure = failure;
+    m_handle.reset();
+}
+
+bool PstDocument::open(const QString& path)
+{
+    m_failure = Failure::None;
+    if (!m_handle)
+        m_handle = makePstFileHandle();
+    bool fromCache = false;
+    if (openOnce(path, true, fromCache))
+        return true;
+    if (!fromCache || m_failure != Failure::ExtendedAttributes)
+        return false;
+    // A cache that passed its checks but does not describe the file (it was
+    // damaged in a way the checks cannot see) must not lock the file out:
+    // drop it and read the index from the file once more.
+    mw::logInfo(QStringLiteral("Pst index cache does not fit the file; reading the index again."));
+    QFile::remove(PstIndexCache::cachePathFor(path));
+    m_failure = Failure::None;
+    m_handle = makePstFileHandle();
+    return openOnce(path, false, fromCache);
+}
+
+bool PstDocument::openOnce(const QString& path, bool useCache, bool& fromCache)
+{
+    fromCache = false;
+    if (!m_handle) {
+        m_failure = Failure::Open;
+        return false;
+    }
+    pst_file* pf = m_handle.get();
+    QElapsedTimer total;
+    total.start();
+    {
+        QMutexLocker lock(&pstLibraryMutex());
+        if (pst_open(pf, QFile::encodeName(path).constData(), nullptr) != 0) {
+            // A rejected file may leave its stream closed but still set; the
+            // half-filled structure must not reach pst_close (a double
+            // fclose). Forgetting it leaks at most the name strings.
+            std::memset(pf, 0, sizeof(pst_file));
+            lock.unlock();
+            fail(Failure::Open, QStringLiteral("Failed to open, pst_open error."));
+            return false;
+        }
+    }
+
+    PstIndexCache::pruneCacheFiles();
+    const QString cachePath = PstIndexCache::cachePathFor(path);
+    QElapsedTimer cacheTimer;
+    if (useCache && !cachePath.isEmpty()) {
+        cacheTimer.start();
+        QMutexLocker lock(&pstLibraryMutex());
+        fromCache = PstIndexCache::loadIndexCache(pf, cachePath) == 0;
+    }
+    if (!fromCache) {
+        QMutexLocker lock(&pstLibraryMutex());
+        if (pst_load_index(pf) != 0) {
+            lock.unlock();
+            fail(Failure::Index, QStringLiteral("Failed to open, pst_load_index error."));
+            return false;
+        }
+        pstIndexDescriptors(pf);
+        if (!cachePath.isEmpty() && PstIndexCache::saveIndexCache(pf, cachePath) != 0) {
+            lock.unlock();
+            mw::logWarning(QStringLiteral("Failed to save pst index cache (ignored)."));
+        }
+    } else {
+        PstIndexCache::touchCacheFile(cachePath);
+        mw::logInfo(QStringLiteral("[profile] pst index from cache: %1 ms").arg(cacheTimer.elapsed()));
+    }
+
+    int attributes = 0;
+    {
+        QMutexLocker lock(&pstLibraryMutex());
+        attributes = pst_load_extended_attributes(pf);
+    }
+    if (attributes != 1) {
+        if (fromCache) { // open() tries once more without the cache
+            m_failure = Failure::ExtendedAttributes;
+            m_handle.reset();
+        } else {
+            fail(Failure::ExtendedAttributes, QStringLiteral("Failed to open, pst_load_extended_attributes error."));
+        }
+        return false;
+    }
+    m_path = path;
+    mw::logInfo(QStringLiteral("Open file completed"));
+    mw::logInfo(QStringLiteral("[profile] pst_open+index: %1 ms").arg(total.elapsed()));
+    return true;
+}
+
+PstFolderItemPtr PstDocument::parse(const QString& path)
+{
+    if (!m_handle)
+        return {};
+    QElapsedTimer timer;
+    timer.start();
+    mw::logInfo(QStringLiteral("Start parsing PST document."));
+
+    auto fileNode = std::make_shared<PstFolderItem>();
+    fileNode->setDepth(0);
+    fileNode->setName(QFileInfo(path).fileName());
+    fileNode->setFilePath(path);
+    fileNode->setDocument(m_handle);
+
+    pst_file* pf = m_handle.get();
+    if (!pf->d_head) {
+        fail(Failure::NoFolders, QStringLiteral("Parsing failed, invalid PST header."));
+        return {};
+    }
+    pst_item* root = nullptr;
+    pst_desc_tree* top = nullptr;
+    {
+        QMutexLocker lock(&pstLibraryMutex());
+        root = pst_parse_item(pf, pf->d_head, nullptr);
+    }
+    {
+        QMutexLocker lock(&pstLibraryMutex());
+        top = pstTopOfFolders(pf, root);
+    }
+    {
+        QMutexLocker lock(&pstLibraryMutex());
+        pst_freeItem(root);
+    }
+    if (!top) {
+        fail(Failure::NoFolders, QStringLiteral("Parsing failed, top of folders not found."));
+        return {};
+    }
+
+    fileNode->setId(top->parent_d_id);
+    fileNode->setDescriptor(top);
+    fileNode->setChildLoader(pstLoadFolderChildren);
+    fileNode->loadChildren();
+    mw::logInfo(QStringLiteral("Parsed Pst document completed."));
+    mw::logInfo(QStringLiteral("[profile] parse skeleton: %1 ms, top folders=%2")
+                    .arg(timer.elapsed())
+                    .arg(fileNode->subfolders().size()));
+    return fileNode;
+}
+
+void pstLoadFolderChildren(PstFolderItem& folder, QList<PstFolderItemPtr>& subfolders,
+                           QList<std::shared_ptr<PstItem>>& items)
+{
+    pst_desc_tree* node = folder.descriptor();
+    if (!node)
+        return;
+    const PstFileHandle handle = folder.document();
+    if (!handle)
+        return;
+    pst_file* pf = handle.get();
+    {
+        QMutexLocker lock(&pstLibraryMutex());
+        if (folder.depth() != 0)
+            node = node->child;
+    }
+    while (node) {
+        std::shared_ptr<PstItem> record;
+        pst_desc_tree* next = nullptr;
+        {
+            QMutexLocker lock(&pstLibraryMutex());
+            if (pst_item* item = pst_parse_item(pf, node, nullptr)) {
+                record = createItemRecord(pf, node, item);
+                pst_freeItem(item);
+            }
+            next = node->next;
+        }
+        if (record) {
+            record->setDepth(folder.depth() + 1);
+            record->setDescriptor(node);
+            if (record->kind() == PstItemKind::Folder) {
+                auto sub = std::static_pointer_cast<PstFolderItem>(record);
+                sub->setChildLoader(pstLoadFolderChildren);
+                subfolders.append(std::move(sub));
+            } else {
+                items.append(std::move(record));
+            }
+        }
+        node = next;
+    }
+}

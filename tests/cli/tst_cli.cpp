@@ -1,0 +1,138 @@
+// marrowin-cli as a user runs it: exit codes, texts and JSON of its commands.
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QtTest>
+
+class TestCli : public QObject {
+    Q_OBJECT
+
+    QString m_enron;
+
+    struct Run {
+        int code = -1;
+        QString out, err;
+    };
+    Run run(const QStringList& args)
+    {
+        QProcess process;
+        process.start(qEnvironmentVariable("MARROWIN_BUILD_DIR") + QStringLiteral("/bin/marrowin-cli"), args);
+        Run r;
+        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+            return r;
+        r.code = process.exitCode();
+        r.out = QString::fromUtf8(process.readAllStandardOutput());
+        r.err = QString::fromUtf8(process.readAllStandardError());
+        return r;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_enron = qEnvironmentVariable("MARROWIN_ENRON_PST");
+        QVERIFY2(QFile::exists(m_enron), "enron.pst is missing (fixture enron)");
+    }
+
+    void badUsage_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("nothing") << QStringList();
+        QTest::newRow("unknown command") << QStringList{"list", m_enron};
+        QTest::newRow("tree without file") << QStringList{"tree"};
+        QTest::newRow("items without folder") << QStringList{"items", m_enron};
+        QTest::newRow("show with extra argument") << QStringList{"show", m_enron, "1", "2"};
+        QTest::newRow("show with a word for id") << QStringList{"show", m_enron, "inbox"};
+    }
+    void badUsage()
+    {
+        QFETCH(QStringList, args);
+        const Run r = run(args);
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.startsWith(QStringLiteral("Usage: marrowin-cli")), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+    }
+
+    void fileThatDoesNotOpen_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("step");
+        QTest::newRow("missing") << QByteArray() << "pst_open";
+        QTest::newRow("not a PST file") << QByteArray("plain text\n") << "pst_open";
+    }
+    void fileThatDoesNotOpen()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, step);
+        const QString path = QDir::temp().filePath(QStringLiteral("cli-%1.pst").arg(QTest::currentDataTag()));
+        QFile::remove(path);
+        if (!content.isEmpty()) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        Run r = run({"tree", path});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("Error opening file.\nFailed step: ") + step), qPrintable(r.err));
+        r = run({"--json", "show", path, "5"});
+        QCOMPARE(r.code, 1);
+        const QJsonObject error = QJsonDocument::fromJson(r.out.toUtf8()).object();
+        QCOMPARE(error.value("error").toString(), QStringLiteral("Error opening file."));
+        QCOMPARE(error.value("step").toString(), step);
+    }
+
+    void treeItemsAndShow()
+    {
+        Run tree = run({"tree", m_enron});
+        QCOMPARE(tree.code, 0);
+        QVERIFY2(tree.out.startsWith(QStringLiteral("enron.pst (0 items) #")), qPrintable(tree.out));
+        QVERIFY(tree.out.contains(QStringLiteral("\n  Top of Personal Folders (0 items) #32802\n")));
+        QVERIFY(tree.out.contains(QStringLiteral("\n        Systems (7 items) #32994\n")));
+
+        const QJsonObject json = QJsonDocument::fromJson(run({"--json", "tree", m_enron}).out.toUtf8()).object();
+        QCOMPARE(json.value("name").toString(), QStringLiteral("enron.pst"));
+        QCOMPARE(json.value("subfolders").toArray().first().toObject().value("id").toString(), QStringLiteral("32802"));
+
+        const QString path = QStringLiteral("Top of Personal Folders/lokay-m/MLOKAY (Non-Privileged)/Systems");
+        const Run byPath = run({"items", m_enron, path});
+        QCOMPARE(byPath.code, 0);
+        const QStringList lines = byPath.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 7);
+        QCOMPARE(lines.first().split(QLatin1Char('\t')).size(), 5); // id, kind, title, subject, date
+        QCOMPARE(run({"items", m_enron, "#32994"}).out, byPath.out);
+        const QJsonArray records = QJsonDocument::fromJson(run({"--json", "items", m_enron, "#0x80e2"}).out.toUtf8()).array();
+        QCOMPARE(records.size(), 7);
+        QCOMPARE(records.first().toObject().value("kind").toString(), QStringLiteral("mail"));
+        QCOMPARE(run({"items", m_enron, "Top of Personal Folders/Nowhere"}).code, 1);
+        QCOMPARE(run({"items", m_enron, "#4242"}).code, 1);
+
+        const QStringList first = lines.first().split(QLatin1Char('\t'));
+        const Run show = run({"show", m_enron, first.at(0)});
+        QCOMPARE(show.code, 0);
+        QVERIFY(show.out.startsWith(QStringLiteral("id: %1\nkind: mail\ntitle: %2\nsubject: %3\n")
+                                        .arg(first.at(0), first.at(2), first.at(3))));
+        const QJsonObject record = QJsonDocument::fromJson(run({"--json", "show", m_enron, first.at(0)}).out.toUtf8()).object();
+        QCOMPARE(record.value("subject").toString(), first.at(3));
+        QVERIFY(record.value("fields").toObject().contains("sentDate"));
+        QCOMPARE(run({"show", m_enron, "999999999"}).code, 1);
+    }
+
+    void logsThroughTheSharedSink()
+    {
+        QVERIFY(run({"tree", m_enron}).code == 0);
+        QVERIFY(run({"tree", m_enron}).code == 0);
+        QDir log(QDir::homePath() + QStringLiteral("/AppData/Roaming/Tarnwick/Marrowin/Log"));
+        QString all;
+        for (const QString& name : log.entryList({QStringLiteral("*.log")}, QDir::Files)) {
+            QFile f(log.filePath(name));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            all += QString::fromUtf8(f.readAll());
+        }
+        QVERIFY2(all.contains(QStringLiteral("[profile] pst index from cache: ")), qPrintable(all.right(2000)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
