@@ -48,7 +48,7 @@ Recipient to(const QString &name, const QString &mail, Recipient::Type t = Recip
 
 } // namespace
 
-bool writeDemo(const QString &path, PstFormat format, PstEncryption encryption)
+int writeDemo(const QString &path, PstFormat format, PstEncryption encryption)
 {
     PstWriter w(path, format, encryption, QStringLiteral("Marrowin Demo"));
     const FolderId top = w.ipmSubtree();
@@ -330,5 +330,5 @@ bool writeDemo(const QString &path, PstFormat format, PstEncryption encryption)
         b.created = b.modified = at(2024, 4, 9, 18, 30);
         w.addNote(notes, b);
     }
-    return w.finish();
+    return w.finish() ? w.messageCount() : -1;
 }

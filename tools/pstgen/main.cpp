@@ -36,10 +36,12 @@ int main(int argc, char **argv)
     const pstw::PstEncryption enc = p.isSet(comp) ? pstw::PstEncryption::Compressible : pstw::PstEncryption::None;
     QTextStream err(stderr);
     if (p.isSet(demo)) {
-        if (!writeDemo(p.value(demo), format, enc)) {
+        const int items = writeDemo(p.value(demo), format, enc);
+        if (items < 0) {
             err << "pstgen: cannot write " << p.value(demo) << "\n";
             return 1;
         }
+        QTextStream(stdout) << "items " << items << "\n";
         return 0;
     }
     if (!p.isSet(out)) {

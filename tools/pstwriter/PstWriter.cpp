@@ -243,6 +243,7 @@ struct PstWriter::Impl {
     uint32_t nextFolderIndex = 0x404;
     uint32_t nextMessageIndex = 0x10000;
     uint32_t ipm = 0, deleted = 0, searchRoot = 0;
+    int messages = 0;
 
     std::vector<QUuid> nameGuids;
     std::vector<NamedEntry> names;
@@ -689,12 +690,15 @@ MessageId PstWriter::addMessage(FolderId folder, const MessageSpec &m)
     }
     f.contents->addRow(nid, cells);
     ++f.count;
+    ++d->messages;
     if (!m.read)
         ++f.unread;
     return nid;
 }
 
 bool PstWriter::finish() { return d->finish(); }
+
+int PstWriter::messageCount() const { return d->messages; }
 
 uint16_t PstWriter::namedPropertyId(const PropKey &key) const
 {

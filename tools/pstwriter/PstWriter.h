@@ -250,6 +250,9 @@ public:
     // Writes folders, tables, the name map, b-trees, maps and header; closes the file.
     bool finish();
 
+    // Messages added so far (embedded ones not counted).
+    int messageCount() const;
+
     // The id a named property got in this file (0x8000 + index), 0 if unused.
     uint16_t namedPropertyId(const PropKey &key) const;
 
