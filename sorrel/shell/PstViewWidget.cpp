@@ -76,7 +76,8 @@ PstViewWidget::PstViewWidget(QWidget* parent, IDocumentWidgetHost* host)
     ui->btnTreeHide->setEnabled(false);
     ui->searchBox->setEnabled(false);
 
-    ui->splitter->setSizes({230, 290, 0});
+    // Tree 230, list 290; the detail pane takes the rest of the form's width.
+    ui->splitter->setSizes({230, 290, qMax(300, width() - 230 - 290)});
     ui->treeView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ui->listView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     installEventFilter(this);

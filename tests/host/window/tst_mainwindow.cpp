@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
@@ -56,14 +57,20 @@ QString touch(const QString& path)
     return QFileInfo(path).absoluteFilePath();
 }
 
-bool dragAccepted(QWidget* target, const QStringList& paths)
+QMimeData* urlData(const QStringList& paths)
 {
-    QMimeData data;
+    auto* data = new QMimeData;
     QList<QUrl> urls;
     for (const QString& p : paths)
         urls.append(QUrl::fromLocalFile(p));
-    data.setUrls(urls);
-    QDragEnterEvent event(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    data->setUrls(urls);
+    return data;
+}
+
+bool dragAccepted(QWidget* target, const QStringList& paths)
+{
+    std::unique_ptr<QMimeData> data(urlData(paths));
+    QDragEnterEvent event(QPoint(5, 5), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
     event.setAccepted(false);
     QApplication::sendEvent(target, &event);
     return event.isAccepted();
@@ -71,12 +78,8 @@ bool dragAccepted(QWidget* target, const QStringList& paths)
 
 void drop(QWidget* target, const QStringList& paths)
 {
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const QString& p : paths)
-        urls.append(QUrl::fromLocalFile(p));
-    data.setUrls(urls);
-    QDropEvent event(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    std::unique_ptr<QMimeData> data(urlData(paths));
+    QDropEvent event(QPointF(5, 5), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &event);
 }
 
@@ -210,6 +213,7 @@ void TestMainWindow::pstPageHoldsTheModuleWidget()
     QCOMPARE(window->documentPluginManager()->openFileFilter(),
              QStringLiteral("Supported Documents (*.pst);;All Files (*)"));
     QCOMPARE(window->windowTitle(), QStringLiteral("Marrowin"));
+    QCOMPARE(QImage(QStringLiteral(":/img/icons/pst_icon.ico")).size(), QSize(48, 48)); // the window icon decodes
     QVERIFY(!window->findChild<QWidget*>(QStringLiteral("toolbarWidget"))->isVisibleTo(window.get()));
 }
 

@@ -183,7 +183,7 @@ void TestPstPlugin::paneTogglesRestoreWidths()
     auto* splitter = widget->findChild<QSplitter*>(QStringLiteral("splitter"));
     const QList<int> start = splitter->sizes();
     QCOMPARE(start.size(), 3);
-    QVERIFY(start[0] > 0 && start[1] > 0);
+    QVERIFY(start[0] > 0 && start[1] > 0 && start[2] > start[1]);
 
     for (const char* name : {"btnTreeHide", "btnItemHide"}) {
         auto* toggle = widget->findChild<QToolButton*>(QLatin1String(name));
