@@ -154,8 +154,8 @@ void TestSingleInstance::secondInstanceHandsOverAndLeavesNoTrace()
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
 
-    const QString oneQueued = QStringLiteral("Open queued: ") + QFileInfo(one).absoluteFilePath();
-    const QString twoQueued = QStringLiteral("Open queued: ") + QFileInfo(two).absoluteFilePath();
+    const QString oneQueued = QStringLiteral("Open file:") + QFileInfo(one).absoluteFilePath();
+    const QString twoQueued = QStringLiteral("Open file:") + QFileInfo(two).absoluteFilePath();
     QTRY_COMPARE_WITH_TIMEOUT(logOf(firstHome).count(oneQueued), 2, 30000);
     // The first instance's own argument, then the handed-over files in order.
     const QString log = logOf(firstHome);
