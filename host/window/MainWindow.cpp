@@ -63,6 +63,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     pluginManager->loadPlugins();
 
     if (isEdition("MARROWIN") && !pluginManager->canOpenExtension(QStringLiteral(".pst"))) {
+        mw::logWarning(QStringLiteral("No document plugin for .pst files found; the program ends."));
         QMessageBox::critical(this, tr("Launch Failed"),
                               tr("Failed to load PST document component. Please reinstall %1.")
                                   .arg(QString::fromLatin1(ProductProfile::kApplicationName)));
