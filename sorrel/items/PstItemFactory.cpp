@@ -34,7 +34,9 @@ std::shared_ptr<PstItem> buildMail(pst_item* item, pst_desc_tree* d)
     auto mail = std::make_shared<PstMailItem>();
     mail->setTextField(item, e->processed_subject, PstKey::Subject);
     mail->setTextField(item, e->outlook_sender_name, PstKey::Sender);
-    mail->setTextField(item, e->outlook_sender, PstKey::SenderAddr);
+    // libpst keeps PR_SENT_REPRESENTING_EMAIL_ADDRESS in sender_address;
+    // outlook_sender is the binary search key ("SMTP:ANN@EXAMPLE.COM").
+    mail->setTextField(item, e->sender_address, PstKey::SenderAddr);
     mail->setTextField(item, e->sentto_address, PstKey::Recipients);
     mail->setTextField(item, e->cc_address, PstKey::Cc);
     mail->setTextField(item, e->bcc_address, PstKey::Bcc);
@@ -47,7 +49,8 @@ std::shared_ptr<PstItem> buildMail(pst_item* item, pst_desc_tree* d)
 
     // A nameless attachment (an embedded message, say) is skipped; the ones
     // after it are still listed.
-    for (pst_item_attach* a = item->attach; a; a = a->next) {
+    int position = 0;
+    for (pst_item_attach* a = item->attach; a; a = a->next, ++position) {
         const pst_string* name = hasText(a->filename2) ? &a->filename2
                                  : hasText(a->filename1) ? &a->filename1
                                                          : nullptr;
@@ -56,6 +59,7 @@ std::shared_ptr<PstItem> buildMail(pst_item* item, pst_desc_tree* d)
         auto att = std::make_shared<Attachment>();
         att->name = decodeText(item, *name);
         att->id = a->i_id;
+        att->position = position;
         if (a->content_id.str)
             att->contentId = QString::fromUtf8(a->content_id.str);
         mail->addAttachment(std::move(att));

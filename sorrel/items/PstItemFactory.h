@@ -1,6 +1,7 @@
 #pragma once
-// Turning libpst's parsed items into records. Every function here must be
-// called with pstLibraryMutex() held unless it says otherwise.
+// Turning libpst's parsed items into records. The builders read the libpst
+// item and may call libpst's charset conversion: call them with
+// pstLibraryMutex() held.
 
 #include "sorrel/items/PstItem.h"
 #include "sorrel/store/PstExtraProperties.h"
@@ -20,7 +21,7 @@ enum class PstMessageClassKind {
     Task,
 };
 
-// Classifies a message class: "IPM.Contact", "IPM.Activity",
+// Classifies a message class (pure, no lock needed): "IPM.Contact", "IPM.Activity",
 // "IPM.Appointment", "IPM.StickyNote", "IPM.Task" and their subclasses
 // ("IPM.Task.X") give their kinds; every other class becomes a mail (the
 // builder still needs a mail part). Letter case is ignored. Null: None.

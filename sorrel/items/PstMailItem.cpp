@@ -44,8 +44,14 @@ QString decodeEntities(const QString& s)
             out += s.at(i);
             continue;
         }
-        const qsizetype semi = s.indexOf(QLatin1Char(';'), i + 1);
-        if (semi < 0 || semi - i > 10) {
+        qsizetype semi = -1;
+        for (qsizetype j = i + 1; j < s.size() && j <= i + 10; ++j) {
+            if (s.at(j) == QLatin1Char(';')) {
+                semi = j;
+                break;
+            }
+        }
+        if (semi < 0) {
             out += s.at(i);
             continue;
         }
@@ -69,19 +75,53 @@ QString decodeEntities(const QString& s)
     return out;
 }
 
+// Drops tags and the contents of script, style and head blocks, turns block
+// ends into line breaks and decodes entities. Written as one forward scan so
+// that hostile markup (thousands of unclosed tags) stays linear.
 QString defaultHtmlToText(const QString& html)
 {
-    static const QRegularExpression hidden(
-        QStringLiteral("<(script|style|head)\\b[^>]*>.*?</\\1\\s*>"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression breaks(
-        QStringLiteral("<(br|/p|/div|/tr|/li|/h[1-6])\\b[^>]*>"), QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
-    QString s = html;
-    s.remove(hidden);
-    s.replace(breaks, QStringLiteral("\n"));
-    s.remove(tags);
-    return decodeEntities(s);
+    static const QStringList hidden = {QStringLiteral("script"), QStringLiteral("style"), QStringLiteral("head")};
+    static const QStringList breaks = {QStringLiteral("br"),  QStringLiteral("/p"),  QStringLiteral("/div"),
+                                       QStringLiteral("/tr"), QStringLiteral("/li"), QStringLiteral("/h1"),
+                                       QStringLiteral("/h2"), QStringLiteral("/h3"), QStringLiteral("/h4"),
+                                       QStringLiteral("/h5"), QStringLiteral("/h6")};
+    bool unclosed[3] = {false, false, false};  // no closing tag left further on
+    QString out;
+    out.reserve(html.size());
+    qsizetype i = 0;
+    const qsizetype n = html.size();
+    while (i < n) {
+        if (html.at(i) != QLatin1Char('<')) {
+            out += html.at(i++);
+            continue;
+        }
+        const qsizetype close = html.indexOf(QLatin1Char('>'), i + 1);
+        if (close < 0) {
+            out += QStringView(html).mid(i);
+            break;
+        }
+        qsizetype e = i + 1;
+        if (e < close && html.at(e) == QLatin1Char('/'))
+            ++e;
+        while (e < close && html.at(e).isLetterOrNumber())
+            ++e;
+        const QString name = html.mid(i + 1, e - i - 1).toLower();
+        i = close + 1;
+        const qsizetype h = hidden.indexOf(name);
+        if (h >= 0 && !unclosed[h]) {
+            const qsizetype end = html.indexOf(QStringLiteral("</") + name, i, Qt::CaseInsensitive);
+            if (end < 0) {
+                unclosed[h] = true;
+            } else {
+                const qsizetype gt = html.indexOf(QLatin1Char('>'), end);
+                i = gt < 0 ? n : gt + 1;
+            }
+            continue;
+        }
+        if (breaks.contains(name))
+            out += QLatin1Char('\n');
+    }
+    return decodeEntities(out);
 }
 
 QString mimeForExtension(const QString& ext)
@@ -297,13 +337,21 @@ bool PstMailItem::ensureAttachmentData(Attachment& attachment) const
     pst_item* item = pst_parse_item(handle.get(), descriptor(), nullptr);
     if (!item)
         return false;
-    bool ok = false;
-    for (pst_item_attach* a = item->attach; a; a = a->next) {
-        if (a->i_id == attachment.id) {
-            ok = loadBytes(handle.get(), a, &attachment.data);
+    // The attachment at the same place when its id still matches, else the
+    // first with that id.
+    pst_item_attach* match = nullptr;
+    int position = 0;
+    for (pst_item_attach* a = item->attach; a; a = a->next, ++position) {
+        if (a->i_id != attachment.id)
+            continue;
+        if (position == attachment.position) {
+            match = a;
             break;
         }
+        if (!match)
+            match = a;
     }
+    const bool ok = match && loadBytes(handle.get(), match, &attachment.data);
     pst_freeItem(item);
     return ok;
 }

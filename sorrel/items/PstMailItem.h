@@ -14,6 +14,9 @@ struct Attachment {
     uint64_t id = 0;    // libpst i_id: finds the attachment again in a later parse
     QString contentId;  // empty when absent
     QByteArray data;    // empty until ensureAttachmentData
+    // Place in libpst's attachment list. libpst gives every attachment whose
+    // bytes sit inline the i_id 0, so the id alone cannot tell them apart.
+    int position = -1;
 };
 
 class PstMailItem : public PstItem {

@@ -48,11 +48,23 @@ bool decodeWith(const char* encoding, const QByteArray& bytes, QString* out)
     return false;
 }
 
+// Whether the item names the character set of its 8-bit strings. Without
+// one libpst falls back to ISO-8859-1, which turns every other code page
+// (GBK above all) into mojibake; our own byte heuristic does better then.
+bool declaresCharset(const pst_item* item)
+{
+    return item && ((item->body_charset.str && *item->body_charset.str) || item->internet_cpid > 0
+                    || item->message_codepage > 0);
+}
+
 // A private copy of the bytes converted by libpst with the item's code page.
-// Returns false when the copy could not be made.
+// Returns false when the item declares no character set or the copy could
+// not be made.
 template <typename Fn>
 bool withLibpstConversion(pst_item* item, const pst_string& str, Fn&& use)
 {
+    if (!declaresCharset(item))
+        return false;
     char* dup = strdup(str.str);
     if (!dup)
         return false;

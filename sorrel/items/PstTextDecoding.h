@@ -8,10 +8,11 @@
 #include <QtGlobal>
 
 // Text properties: strict UTF-8, else the item's code page through libpst
-// (when an item is given), else the byte heuristic below.
+// (when an item is given and names its character set), else the byte
+// heuristic below.
 QString decodeText(pst_item* item, const pst_string& str);
 
-// HTML bodies: strict UTF-8, else the item's code page, else the charset the
+// HTML bodies: strict UTF-8, else the item's declared code page, else the charset the
 // HTML declares (GB2312/GBK read as GB18030; no declaration: lenient UTF-8).
 QString decodeHtml(pst_item* item, const pst_string& str);
 

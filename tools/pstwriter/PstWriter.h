@@ -25,6 +25,7 @@
 //
 // Messages are written to disk as they are added; only the folder tables
 // (one short row per message) stay in memory until finish().
+// libpst hands a message's attachments out last first.
 // Odd values: Props::setRaw(key, type, bytes) stores any type with any bytes.
 // Strings: setText writes PT_UNICODE in Unicode files and PT_STRING8 (in the
 // writer's ANSI code page, Windows-1252 unless setAnsiCodepage says otherwise)

@@ -95,6 +95,8 @@ private slots:
     void effortText();
     void infoSections();
     void searchTexts();
+    void htmlToText_data();
+    void htmlToText();
     void clones();
     void documentLookup();
     void folderLoading();
@@ -187,7 +189,7 @@ void TestItemRecords::mailKeys()
     pst_item_email& e = f.email;
     e.processed_subject = f.str("Quarterly report");
     e.outlook_sender_name = f.str("Ann Lee");
-    e.outlook_sender = f.str("/o=ExchangeLabs/ou=Exchange/cn=Recipients/cn=ann");
+    e.sender_address = f.str("/o=ExchangeLabs/ou=Exchange/cn=Recipients/cn=ann");
     e.sentto_address = f.str("Bob");
     e.cc_address = f.str("");
     e.sent_date = f.at(1000000000);
@@ -196,6 +198,7 @@ void TestItemRecords::mailKeys()
     e.htmlbody = f.str("<p>Hello&nbsp;there</p>");
     f.item.body = f.str("Hello there");
     f.item.subject = f.str("ignored for mails");
+    e.outlook_sender = f.str("SMTP:ANN@EXAMPLE.COM");  // the search key, not the address
     auto r = f.build();
     QVERIFY(r);
     auto* mail = static_cast<PstMailItem*>(r.get());
@@ -227,7 +230,7 @@ void TestItemRecords::mailKeys()
     QCOMPARE(mail->arrivalDateText(kListDateFormat), QStringLiteral("2001/09/09 GMT+0"));
 
     e.sent_date = nullptr;
-    e.outlook_sender = f.str("ann@example.com");
+    e.sender_address = f.str("ann@example.com");
     auto undated = std::static_pointer_cast<PstMailItem>(f.build());
     QVERIFY(!undated->has(PstKey::SentDate));
     QCOMPARE(undated->sortTime(), qint64(0));
@@ -558,8 +561,6 @@ void TestItemRecords::searchTexts()
     QVERIFY2(text.endsWith(QStringLiteral("Ann Pizza at noon <3 menu.pdf cid-menu")), qPrintable(text));
     QCOMPARE(mail->fieldText(PstSearchField::Any), text);
     QCOMPARE(PstMailItem::stripTags(QStringLiteral("<b>a</b>&nbsp;b<c")), QStringLiteral(" a  b<c"));
-    QCOMPARE(PstMailItem::htmlToText(QStringLiteral("<style>p{}</style><p>a&amp;b&#233;</p>")),
-             QStringLiteral("a&b\u00e9\n"));
 
     // Changing a record rebuilds the cached text.
     mail->setField(PstKey::Bcc, QStringLiteral("Zed"));
@@ -573,6 +574,28 @@ void TestItemRecords::searchTexts()
     QCOMPARE(note.fieldText(PstSearchField::Subject), QStringLiteral("  a \n b    a \n b "));
     QCOMPARE(note.fieldText(PstSearchField::Body), QStringLiteral("   a \n b "));
     QVERIFY(note.fieldText(PstSearchField::From).isEmpty());
+}
+
+void TestItemRecords::htmlToText_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("entities") << "<style>p{}</style><p>a&amp;b&#233;&#x41;</p>" << "a&b\u00e9A\n";
+    QTest::newRow("head dropped") << "<HEAD><title>T</title></HEAD><body>x<br/>y</body>" << "x\ny";
+    QTest::newRow("unknown entity") << "a &lt; b &bogus; &" << "a < b &bogus; &";
+    QTest::newRow("unclosed script") << "<script>never closed <b>x</b>" << "never closed x";
+    QTest::newRow("lone angle") << "x < y" << "x < y";
+    // Hostile markup must stay a single pass.
+    QTest::newRow("many scripts") << QString("<script>").repeated(50000) + "end" << "end";
+    QTest::newRow("many ampersands") << QString("&").repeated(200000) << QString("&").repeated(200000);
+    QTest::newRow("many open tags") << "<p>a</p>" + QString("<a").repeated(100000) << "a\n" + QString("<a").repeated(100000);
+}
+
+void TestItemRecords::htmlToText()
+{
+    QFETCH(QString, html);
+    QFETCH(QString, text);
+    QCOMPARE(PstMailItem::htmlToText(html), text);
 }
 
 void TestItemRecords::clones()

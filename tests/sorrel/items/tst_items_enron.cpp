@@ -100,6 +100,7 @@ void TestItemsEnron::walk(pst_desc_tree* node, int depth)
             record->infoSections();
             if (auto mail = std::dynamic_pointer_cast<PstMailItem>(record)) {
                 QCOMPARE(mail->id(), node->d_id);
+                QVERIFY2(!mail->senderAddr().startsWith(QLatin1String("SMTP:")), qPrintable(mail->senderAddr()));
                 if (mail->hasAttachments() && !m_mailWithAttachment)
                     m_mailWithAttachment = mail;
             }

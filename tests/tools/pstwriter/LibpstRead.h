@@ -32,6 +32,17 @@ public:
     PstItemPtr root() { return parse(pf.d_head); }
     pst_desc_tree *find(uint64_t id) { return find(pf.d_head, id); }
     PstItemPtr item(uint64_t id) { return parse(find(id)); }
+    // An embedded message (attach method 5): its property block is the
+    // attachment's i_id, its subnodes the attachment's id2 tree.
+    PstItemPtr embedded(pst_item_attach *a)
+    {
+        pst_desc_tree d{};
+        d.d_id = a->id2_val;
+        d.desc = pst_getID(&pf, a->i_id);
+        if (!d.desc)
+            return nullptr;
+        return PstItemPtr(pst_parse_item(&pf, &d, a->id2_head));
+    }
     // Ids of the children of a node in libpst's descriptor tree.
     QList<uint64_t> children(uint64_t id)
     {

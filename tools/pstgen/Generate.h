@@ -1,0 +1,26 @@
+#pragma once
+#include "PstWriter.h"
+
+#include <QString>
+
+// A generated mailbox of a given size and mix, reproducible from its seed.
+struct GenerateOptions {
+    int mails = 1000;
+    int folders = 1;            // mail folders under Inbox
+    int bodySize = 2048;        // bytes of body text per mail
+    int attachEvery = 10;       // every n-th mail carries an attachment (0: none)
+    int attachSize = 20 * 1024;
+    int contacts = 0, appointments = 0, tasks = 0, journal = 0, notes = 0;
+    quint32 seed = 1;
+    pstw::PstFormat format = pstw::PstFormat::Unicode;
+    pstw::PstEncryption encryption = pstw::PstEncryption::None;
+};
+
+struct GenerateResult {
+    bool ok = false;
+    int items = 0;       // messages of every kind
+    int attachments = 0;
+    int folders = 0;     // folders created (besides the standard ones)
+};
+
+GenerateResult generateMailbox(const QString &path, const GenerateOptions &o);
