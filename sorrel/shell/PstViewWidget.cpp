@@ -5,13 +5,20 @@
 #include "common/AppConfig.h"
 #include "common/DocumentPlugin.h"
 #include "common/Log.h"
-#include "sorrel/shell/PstTreeControllerSeam.h"
+#include "common/ProductProfile.h"
+#include "sorrel/items/PstItem.h"
+#include "sorrel/store/PstTreeController.h"
+#include "sorrel/views/DetailViewController.h"
+#include "sorrel/views/ListViewSortMenu.h"
+#include "sorrel/views/PstListController.h"
 
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QUrl>
 
@@ -67,7 +74,11 @@ PstViewWidget::PstViewWidget(QWidget* parent, IDocumentWidgetHost* host)
     ui->exportBtn->hide();
     ui->testBtn->hide();
 
-    treeController = new PstTreeControllerSeam(this);
+    treeController = new PstTreeController(ui->treeView, this);
+    treeController->setObjectName(QStringLiteral("treeController"));
+    listController = new PstListController(ui->listView, this);
+    detailController = new DetailViewController(
+        ui->stackedWidget_2, host ? host->temporaryDirectory() : ProductProfile::tempDirectory(), this);
 
     ui->printBtn->setEnabled(false);
     ui->exportBtn->setEnabled(false);
@@ -76,7 +87,8 @@ PstViewWidget::PstViewWidget(QWidget* parent, IDocumentWidgetHost* host)
     ui->btnTreeHide->setEnabled(false);
     ui->searchBox->setEnabled(false);
 
-    ui->splitter->setSizes({230, 290, 0});
+    // Tree 230, list 290; the detail pane takes the rest of the form's width.
+    ui->splitter->setSizes({230, 290, qMax(300, width() - 230 - 290)});
     ui->treeView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ui->listView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     installEventFilter(this);
@@ -97,6 +109,12 @@ PstViewWidget::PstViewWidget(QWidget* parent, IDocumentWidgetHost* host)
         }
     });
 
+    connectControllers();
+
+    sortMenu = new ListViewSortMenu(this);
+    sortMenu->setFixedWidth(ui->btnSortBy->width());
+    connect(ui->btnSortBy, &QPushButton::clicked, this, &PstViewWidget::showSortMenu);
+    connect(sortMenu, &ListViewSortMenu::sortChanged, this, &PstViewWidget::onSortChanged);
     ui->btnSortBy->setText(ui->btnSortBy->text() + QStringLiteral("  \u2BC6  "));
     ui->treeView->setIndentation(14);
 }
@@ -119,6 +137,102 @@ void PstViewWidget::openFile(QString path)
 }
 
 void PstViewWidget::refreshSearch() {}
+
+void PstViewWidget::connectControllers()
+{
+    PstTreeController* tree = treeController;
+    connect(tree, &PstTreeController::folderSelected, this, &PstViewWidget::onFolderSelected);
+    connect(tree, &PstTreeController::pstTreeViewRowChanged, this, &PstViewWidget::onFileCountChanged);
+    connect(tree, &PstTreeController::pstFileOpening, this, &PstViewWidget::fileAccessRequested);
+    connect(tree, &PstTreeController::pstFileOpened, this, &PstViewWidget::onFileOpened);
+    connect(tree, &PstTreeController::pstFileClosed, this, &PstViewWidget::onFileClosed);
+    connect(tree, &PstTreeController::openPstFailed, this, &PstViewWidget::onOpenFailed);
+    connect(tree, &PstTreeController::openQueueFinished, this, [this] {
+        if (!restoring)
+            requestSessionSave();
+    });
+    connect(ui->treeView, &QTreeView::expanded, this, [this] { requestSessionSave(); });
+    connect(ui->treeView, &QTreeView::collapsed, this, [this] { requestSessionSave(); });
+    connect(ui->treeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this] { requestSessionSave(); });
+    connect(listController, &PstListController::itemSelected, this, &PstViewWidget::onItemSelected);
+}
+
+void PstViewWidget::onFolderSelected(const QList<std::shared_ptr<PstItem>>& items)
+{
+    currentFolderItems = items;
+    listController->setItems(items);
+}
+
+void PstViewWidget::onItemSelected(const std::shared_ptr<PstItem>& item)
+{
+    currentItem = item;
+    detailController->showItem(item);
+    ui->printBtn->setEnabled(bool(item));
+    if (item)
+        treeController->revealItem(item);
+}
+
+void PstViewWidget::onFileCountChanged(int fileCount)
+{
+    const bool any = fileCount > 0;
+    for (QWidget* w : {static_cast<QWidget*>(ui->convertBtn), static_cast<QWidget*>(ui->exportBtn),
+                       static_cast<QWidget*>(ui->btnItemHide), static_cast<QWidget*>(ui->btnTreeHide),
+                       static_cast<QWidget*>(ui->searchBox)})
+        w->setEnabled(any);
+    if (!any) {
+        currentFolderItems.clear();
+        listController->setItems({});
+        ui->stackedWidget->setCurrentWidget(ui->homePage);
+    } else {
+        ui->stackedWidget->setCurrentWidget(ui->mainPage);
+    }
+}
+
+void PstViewWidget::onFileOpened(const QString& path)
+{
+    emit fileOpened(path);
+    requestSessionSave();
+}
+
+void PstViewWidget::onFileClosed(const QString& path)
+{
+    emit fileClosed(path);
+    currentFolderItems.clear();
+    listController->setItems({});
+    currentItem.reset();
+    detailController->showItem({});
+    ui->printBtn->setEnabled(false);
+    requestSessionSave();
+}
+
+void PstViewWidget::onOpenFailed(const QString& path)
+{
+    emit fileOpenFailed(path);
+    if (!restoring)
+        QMessageBox::warning(this, tr("Warning"), tr("Error opening file."));
+}
+
+void PstViewWidget::onSortChanged(const QString& field, const QString& order)
+{
+    int column = 0;
+    int direction = -1;
+    if (field == QLatin1String("subject") || field == QLatin1String("date")) {
+        column = field == QLatin1String("subject") ? 1 : 3;
+        if (order == QLatin1String("desc"))
+            direction = 1;
+        else if (order == QLatin1String("asc"))
+            direction = 0;
+    }
+    listController->sortBy(column, direction);
+}
+
+void PstViewWidget::showSortMenu()
+{
+    if (listController->isEmpty())
+        return;
+    sortMenu->popup(ui->btnSortBy->mapToGlobal(ui->btnSortBy->rect().bottomLeft()));
+}
 
 void PstViewWidget::openFilesFromDialog()
 {

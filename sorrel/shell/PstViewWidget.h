@@ -2,10 +2,17 @@
 // The PST module's top widget: toolbar, the home page that invites the user
 // to add files, and the main page with folder tree, item list and detail pane.
 
+#include <QList>
 #include <QWidget>
 
+#include <memory>
+
+class DetailViewController;
 class IDocumentWidgetHost;
-class PstTreeControllerSeam;
+class ListViewSortMenu;
+class PstItem;
+class PstListController;
+class PstTreeController;
 
 namespace Ui {
 class PstViewWidget;
@@ -19,6 +26,10 @@ public:
 
     // Paths that count as PST files when dropped or chosen (suffix .pst, any case).
     static bool isPstPath(const QString& path);
+
+    PstTreeController* tree() const { return treeController; }
+    PstListController* list() const { return listController; }
+    DetailViewController* detail() const { return detailController; }
 
 signals:
     void sizeChangeRequested(int w, int h);
@@ -38,6 +49,17 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void connectControllers();
+    void onFolderSelected(const QList<std::shared_ptr<PstItem>>& items);
+    void onItemSelected(const std::shared_ptr<PstItem>& item);
+    void onFileCountChanged(int fileCount);
+    void onFileOpened(const QString& path);
+    void onFileClosed(const QString& path);
+    void onOpenFailed(const QString& path);
+    void onSortChanged(const QString& field, const QString& order);
+    void showSortMenu();
+    // The workspace is saved after changes; its saving hooks in here.
+    void requestSessionSave() {}
     void openFilesFromDialog();
     void toggleTreePane();
     void toggleListPane();
@@ -46,7 +68,15 @@ private:
 
     Ui::PstViewWidget* ui = nullptr;
     IDocumentWidgetHost* host = nullptr;
-    PstTreeControllerSeam* treeController = nullptr;
+    ListViewSortMenu* sortMenu = nullptr;
+    // Items of the folder the tree reported last.
+    QList<std::shared_ptr<PstItem>> currentFolderItems;
+    // True while a saved workspace is being reopened (no warning boxes then).
+    bool restoring = false;
+    std::shared_ptr<PstItem> currentItem;
+    PstTreeController* treeController = nullptr;
+    PstListController* listController = nullptr;
+    DetailViewController* detailController = nullptr;
     bool treePaneHidden = false;
     bool listPaneHidden = false;
     int treePaneSavedWidth = 0;

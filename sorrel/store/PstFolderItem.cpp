@@ -1,6 +1,7 @@
 #include "sorrel/store/PstFolderItem.h"
 
 #include "common/Log.h"
+#include "sorrel/store/PstFolderIndex.h"
 #include "sorrel/items/PstTextDecoding.h"
 
 #include <QtDebug>
@@ -89,7 +90,14 @@ int PstFolderItem::itemCount() const
 {
     if (m_loaded || !m_childLoader)
         return int(m_items.size());
-    return 0;
+    // Not loaded yet: the count collected for this folder in the background.
+    std::shared_ptr<const PstItem> node = shared_from_this();
+    while (node && node->depth() != 0)
+        node = node->parent();
+    const auto* file = dynamic_cast<const PstFolderItem*>(node.get());
+    if (!file || !file->m_folderIndex)
+        return 0;
+    return file->m_folderIndex->itemCounts.value(id(), 0);
 }
 
 QString PstFolderItem::countSuffix() const

@@ -5,12 +5,11 @@
 #include "sorrel/views/PstListViewDelegate.h"
 
 #include <QItemSelectionModel>
-#include <QSortFilterProxyModel>
 
 PstListController::PstListController(PSTListView* view, QObject* parent) : QObject(parent), m_view(view)
 {
     m_model = new PstListModel(this);
-    m_proxy = new QSortFilterProxyModel(this);
+    m_proxy = new PstListSortProxy(this);
     m_proxy->setSourceModel(m_model);
     m_proxy->setSortRole(Qt::DisplayRole);
     m_delegate = new PstListViewDelegate(view);

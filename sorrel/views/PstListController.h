@@ -15,9 +15,9 @@
 
 class PSTListView;
 class PstListModel;
+class PstListSortProxy;
 class PstListViewDelegate;
 class QItemSelection;
-class QSortFilterProxyModel;
 
 class PstListController : public QObject
 {
@@ -30,7 +30,7 @@ public:
     bool isEmpty() const;
 
     PstListModel* model() const { return m_model; }
-    QSortFilterProxyModel* proxy() const { return m_proxy; }
+    PstListSortProxy* proxy() const { return m_proxy; }
 
 signals:
     void itemSelected(std::shared_ptr<PstItem> item);
@@ -40,7 +40,7 @@ private:
 
     PSTListView* m_view = nullptr;
     PstListModel* m_model = nullptr;
-    QSortFilterProxyModel* m_proxy = nullptr;
+    PstListSortProxy* m_proxy = nullptr;
     PstListViewDelegate* m_delegate = nullptr;
     QList<std::shared_ptr<PstItem>> m_items;
 };

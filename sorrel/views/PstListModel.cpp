@@ -11,6 +11,10 @@ void PstListModel::setItems(const QList<std::shared_ptr<PstItem>>& items)
 {
     beginResetModel();
     m_items = items;
+    m_titleKeys.clear();
+    m_subjectKeys.clear();
+    m_timeKeys.clear();
+    m_keysBuilt = false;
     endResetModel();
 }
 
@@ -55,5 +59,56 @@ QVariant PstListModel::data(const QModelIndex& index, int role) const
     case SnippetRole: return QString();
     case SortTimeRole: return quint64(item->sortTime());
     default: return QVariant();
+    }
+}
+
+void PstListModel::buildKeys() const
+{
+    if (m_keysBuilt)
+        return;
+    m_titleKeys.reserve(m_items.size());
+    m_subjectKeys.reserve(m_items.size());
+    m_timeKeys.reserve(m_items.size());
+    for (const auto& item : m_items) {
+        m_titleKeys.append(item->title());
+        m_subjectKeys.append(item->subject());
+        m_timeKeys.append(quint64(item->sortTime()));
+    }
+    m_keysBuilt = true;
+}
+
+const QString& PstListModel::titleKey(int row) const
+{
+    buildKeys();
+    return m_titleKeys.at(row);
+}
+
+const QString& PstListModel::subjectKey(int row) const
+{
+    buildKeys();
+    return m_subjectKeys.at(row);
+}
+
+quint64 PstListModel::sortTimeKey(int row) const
+{
+    buildKeys();
+    return m_timeKeys.at(row);
+}
+
+bool PstListSortProxy::lessThan(const QModelIndex& left, const QModelIndex& right) const
+{
+    const auto* model = qobject_cast<const PstListModel*>(sourceModel());
+    if (!model || left.row() >= model->rowCount() || right.row() >= model->rowCount())
+        return QSortFilterProxyModel::lessThan(left, right);
+    switch (sortRole()) {
+    case Qt::DisplayRole:
+        return QString::compare(model->titleKey(left.row()), model->titleKey(right.row()), sortCaseSensitivity()) < 0;
+    case SubjectRole:
+        return QString::compare(model->subjectKey(left.row()), model->subjectKey(right.row()), sortCaseSensitivity())
+            < 0;
+    case SortTimeRole:
+        return model->sortTimeKey(left.row()) < model->sortTimeKey(right.row());
+    default:
+        return QSortFilterProxyModel::lessThan(left, right);
     }
 }

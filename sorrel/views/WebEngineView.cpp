@@ -173,6 +173,12 @@ WebEngineView::WebEngineView(QWidget* parent) : QWebEngineView(parent)
     m_overlay->hide();
 }
 
+WebEngineView::~WebEngineView()
+{
+    // The page must go before its profile.
+    delete m_page;
+}
+
 bool WebEngineView::isOverlayVisible() const
 {
     return !m_overlay->isHidden();

@@ -46,6 +46,7 @@ class WebEngineView : public QWebEngineView
     Q_OBJECT
 public:
     explicit WebEngineView(QWidget* parent = nullptr);
+    ~WebEngineView() override;
 
     // Covers the view with the overlay and stops the current page.
     void showLoading();

@@ -154,8 +154,8 @@ void TestSingleInstance::secondInstanceHandsOverAndLeavesNoTrace()
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
 
-    const QString oneQueued = QStringLiteral("Open queued: ") + QFileInfo(one).absoluteFilePath();
-    const QString twoQueued = QStringLiteral("Open queued: ") + QFileInfo(two).absoluteFilePath();
+    const QString oneQueued = QStringLiteral("Open file:") + QFileInfo(one).absoluteFilePath();
+    const QString twoQueued = QStringLiteral("Open file:") + QFileInfo(two).absoluteFilePath();
     QVERIFY2(waitForLog(firstHome, twoQueued), qPrintable(logOf(firstHome)));
     const QString log = logOf(firstHome);
     QVERIFY(log.indexOf(oneQueued) >= 0 && log.indexOf(oneQueued) < log.indexOf(twoQueued));

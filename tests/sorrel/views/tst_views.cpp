@@ -1,10 +1,13 @@
 // The item list (roles, sorting, sort menu, row heights), the detail pages
 // and the attachment file names, without a web engine.
 
+#include "PstWriter.h"
+#include "sorrel/items/PstItemFactory.h"
 #include "sorrel/items/PstItemKeys.h"
 #include "sorrel/items/PstItemKinds.h"
 #include "sorrel/items/PstMailItem.h"
 #include "sorrel/items/PstTextDecoding.h"
+#include "sorrel/store/PstDocument.h"
 #include "sorrel/views/ListViewSortMenu.h"
 #include "sorrel/views/PSTListView.h"
 #include "sorrel/views/PstAttachmentActions.h"
@@ -15,6 +18,7 @@
 #include "sorrel/views/PstListViewDelegate.h"
 
 #include <QActionGroup>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -71,6 +75,7 @@ private slots:
     void attachmentFileNames_data();
     void attachmentFileNames();
     void saveAllStaysInFolder();
+    void inlineImagesAndRealAttachments();
 };
 
 void TestViews::listRoles()
@@ -322,6 +327,70 @@ void TestViews::saveAllStaysInFolder()
     // Save As of an attachment without bytes writes nothing.
     QVERIFY(!PstAttachmentActions::saveAttachmentTo(m, *m.attachments().at(4), dir + QStringLiteral("/x.bin")));
     QVERIFY(!QFile::exists(dir + QStringLiteral("/x.bin")));
+}
+
+namespace {
+QByteArray png(QColor color)
+{
+    QImage image(4, 3, QImage::Format_RGB32);
+    image.fill(color);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+} // namespace
+
+void TestViews::inlineImagesAndRealAttachments()
+{
+    QTemporaryDir temp;
+    const QString path = temp.filePath(QStringLiteral("inline.pst"));
+    const QByteArray red = png(Qt::red), blue = png(Qt::blue);
+    pstw::MessageId id = 0;
+    {
+        pstw::PstWriter w(path);
+        const pstw::FolderId inbox = w.addFolder(w.ipmSubtree(), QStringLiteral("Inbox"));
+        pstw::MessageSpec m;
+        m.subject = QStringLiteral("Inline");
+        m.senderName = QStringLiteral("Ann");
+        m.html = QByteArrayLiteral("<html><body><img src=\"cid:red@x\"> <img src=\"cid:blue@x\">"
+                                   "<img src=\"cid:missing@x\"></body></html>");
+        m.attachments.push_back(pstw::AttachmentSpec::file(QStringLiteral("red.png"), red, QStringLiteral("image/png"),
+                                                           QStringLiteral("red@x")));
+        m.attachments.push_back(pstw::AttachmentSpec::file(QStringLiteral("blue.PNG"), blue, QStringLiteral("image/png"),
+                                                           QStringLiteral("blue@x")));
+        m.attachments.push_back(pstw::AttachmentSpec::file(QStringLiteral("..\\..\\notes.txt"), "text"));
+        id = w.addMessage(inbox, m);
+        QVERIFY(w.finish());
+    }
+    PstDocument doc;
+    QVERIFY(doc.open(path));
+    auto mail = std::dynamic_pointer_cast<PstMailItem>(loadItemById(doc.handle(), id));
+    QVERIFY(mail);
+    QCOMPARE(mail->attachments().size(), 3);
+
+    const QString html = mail->displayHtml();
+    QCOMPARE(html.count(QStringLiteral("src=\"data:image/png;base64,")), 2);
+    QVERIFY(html.contains(QString::fromLatin1(red.toBase64())));
+    QVERIFY(html.contains(QString::fromLatin1(blue.toBase64())));
+    QVERIFY(html.contains(QStringLiteral("src=\"cid:missing@x\"")));
+
+    // Attachment bytes load from the file when opened or saved.
+    std::shared_ptr<Attachment> redAttachment;
+    for (const auto& a : mail->attachments())
+        if (a->name == QLatin1String("red.png"))
+            redAttachment = a;
+    QVERIFY(redAttachment);
+    const QString tempPath = PstAttachmentActions::writeTempFile(*redAttachment, temp.filePath("Temp"));
+    QCOMPARE(QFileInfo(tempPath).fileName(), QString::number(redAttachment->id) + QStringLiteral("_red.png"));
+    const QString out = temp.filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(out));
+    QCOMPARE(PstAttachmentActions::saveAllAttachmentsTo(*mail, out), 3);
+    QCOMPARE(QDir(out).entryList(QDir::Files), (QStringList{"blue.PNG", "notes.txt", "red.png"}));
+    QFile notes(out + QStringLiteral("/notes.txt"));
+    QVERIFY(notes.open(QIODevice::ReadOnly));
+    QCOMPARE(notes.readAll(), QByteArrayLiteral("text"));
 }
 
 QTEST_MAIN(TestViews)

@@ -1,0 +1,120 @@
+#pragma once
+// The open PST files and their folder tree. Requests to open files join a
+// queue; one file at a time opens and parses on the application-wide thread
+// pool, and its file node joins the tree on the GUI thread. The controller
+// also answers presses in the tree (the folder's items), offers the per-file
+// context menu, and names folders by their tree path keys.
+
+#include "sorrel/items/PstItem.h"
+#include "sorrel/store/PstFolderItem.h"
+#include "sorrel/store/PstLibrary.h"
+
+#include <QList>
+#include <QObject>
+#include <QPersistentModelIndex>
+#include <QStringList>
+
+#include <memory>
+
+class PstTreeModel;
+class PstTreeViewFilterModel;
+class QAction;
+class QMenu;
+class QPoint;
+class QTreeView;
+template <typename T> class QFutureWatcher;
+
+class PstTreeController : public QObject {
+    Q_OBJECT
+    // The open queue's state, readable across the plug-in boundary.
+    Q_PROPERTY(bool busy READ isBusy)
+    Q_PROPERTY(QString currentPath READ currentPath)
+    Q_PROPERTY(QStringList pendingPaths READ pendingPaths)
+public:
+    PstTreeController(QTreeView* view, QObject* parent = nullptr);
+    ~PstTreeController() override;
+
+    QTreeView* view() const { return m_view; }
+    PstTreeModel* model() const { return m_model; }
+    PstTreeViewFilterModel* proxy() const { return m_proxy; }
+
+    // Open queue.
+    void openFile(const QString& path);
+    bool isBusy() const { return m_busy; }
+    QString currentPath() const { return m_currentPath; }
+    QStringList pendingPaths() const { return m_pendingPaths; }
+    int fileCount() const;
+    // The handle of the open file with the same absolute path, or null.
+    PstFileHandle documentForPath(const QString& path) const;
+
+    // Tree selection and keys. Indexes of the view are proxy indexes; those
+    // of indexForKey are source (tree model) indexes.
+    PstFolderItemPtr currentFileNode() const;
+    QString currentKey() const;
+    QStringList expandedKeys() const;
+    void applyKeys(const QStringList& expanded, const QString& current, bool announce);
+    QModelIndex indexForKey(const QString& key);
+    // Selects the folder that holds item (the item itself when a folder).
+    void revealItem(const std::shared_ptr<PstItem>& item);
+    void selectFolder(const QString& filePath, const QList<uint64_t>& idPath);
+    void setHideEmptyFolders(bool hide);
+
+    // The menu for a context request at pos in the view's viewport, aimed at
+    // the file node there; null on folders and empty space.
+    QMenu* contextMenuAt(const QPoint& pos);
+    QAction* showInExplorerAction() const { return m_actShowInExplorer; }
+    QAction* closeFileAction() const { return m_actCloseFile; }
+    // Closes the file of a file node index of the view.
+    void closeFile(const QModelIndex& proxyIndex);
+
+public slots:
+    void onPressed(const QModelIndex& index);
+
+signals:
+    void loadingStarted();
+    void pstFileOpening(const QString& path);
+    void pstFileOpened(const QString& path);
+    void openPstFailed(const QString& path);
+    void pstTreeViewRowChanged(int fileCount);
+    void loadingFinished();
+    void openQueueFinished();
+    void pstFileClosed(const QString& absolutePath);
+    void folderSelected(const QList<std::shared_ptr<PstItem>>& items);
+
+protected:
+    // The set of open files changed (a file joined or left the tree). The
+    // background loading of all items hooks in here.
+    virtual void filesChanged();
+
+private:
+    void startNextOpen();
+    void onOpenFinished();
+    void onContextMenuRequested(const QPoint& pos);
+    void forgetLastPressed() { m_lastPressed = {}; }
+    // Expands the ancestors of a source index, makes it current, centres it.
+    void selectSourceIndex(const QModelIndex& source);
+
+    struct PressedIndex {
+        int row = -1;
+        int column = -1;
+        const void* pointer = nullptr;
+        const QAbstractItemModel* model = nullptr;
+    };
+
+    QTreeView* m_view = nullptr;
+    PstTreeModel* m_model = nullptr;
+    PstTreeViewFilterModel* m_proxy = nullptr;
+    QMenu* m_contextMenu = nullptr;
+    QAction* m_actShowInExplorer = nullptr;
+    QAction* m_actCloseFile = nullptr;
+    QPersistentModelIndex m_menuIndex;
+    PressedIndex m_lastPressed;
+
+    QStringList m_pendingPaths;
+    QString m_currentPath;
+    bool m_busy = false;
+    QFutureWatcher<PstFolderItemPtr>* m_openWatcher = nullptr;
+
+    // No background result matches the open files (set by every open and close).
+    bool m_dirty = true;
+};
