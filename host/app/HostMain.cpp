@@ -55,6 +55,10 @@ int marrowinMain(int argc, char** argv)
     window->resize(MainWindow::initialSize(screen ? screen->availableGeometry().size() : QSize(1920, 1040)));
 
     MainWindow* w = window.get();
+    // Posted first, so the figure is not held up by the documents opened below.
+    QTimer::singleShot(0, w, [sinceStart] {
+        mw::logInfo(QStringLiteral("[profile] Main window shown: %1 ms after start").arg(sinceStart.elapsed()));
+    });
     SingleInstance::startServer([w](const QStringList& files) {
         for (const QString& file : files)
             w->openFile(file);
@@ -64,9 +68,6 @@ int marrowinMain(int argc, char** argv)
         QTimer::singleShot(0, w, [w, file] { w->openFile(file); });
 
     w->show();
-    QTimer::singleShot(0, w, [sinceStart] {
-        mw::logInfo(QStringLiteral("[profile] Main window shown: %1 ms after start").arg(sinceStart.elapsed()));
-    });
 
     const int result = QApplication::exec();
     window.reset();

@@ -1,5 +1,6 @@
 #include "sorrel/store/PstExtraProperties.h"
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
@@ -20,19 +21,19 @@ constexpr qsizetype kMaxBlockBytes = 1 << 20;      // sane upper bound for one b
 constexpr qsizetype kMaxTreeBytes = 64 << 20;      // upper bound for one data tree
 constexpr int kMaxBthNodes = 4096;                 // guards against looping B-trees
 
-uint16_t le16(const QByteArray& b, qsizetype at)
+uint16_t le16(QByteArrayView b, qsizetype at)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(b.constData()) + at;
     return uint16_t(p[0] | (p[1] << 8));
 }
 
-uint32_t le32(const QByteArray& b, qsizetype at)
+uint32_t le32(QByteArrayView b, qsizetype at)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(b.constData()) + at;
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
-uint64_t le64(const QByteArray& b, qsizetype at)
+uint64_t le64(QByteArrayView b, qsizetype at)
 {
     return uint64_t(le32(b, at)) | (uint64_t(le32(b, at + 4)) << 32);
 }
@@ -66,7 +67,7 @@ public:
         const QByteArray& first = m_blocks.first();
         if (first.size() < 12 || uint8_t(first[2]) != 0xEC || uint8_t(first[3]) != 0xBC)
             return false;
-        QByteArray bth;
+        QByteArrayView bth;
         if (!alloc(le32(first, 4), bth) || bth.size() < 8 || uint8_t(bth[0]) != 0xB5)
             return false;
         if (uint8_t(bth[1]) != 2 || uint8_t(bth[2]) != 6)
@@ -97,8 +98,13 @@ public:
         out.clear();
         if (hnid == 0)
             return true;
-        if ((hnid & 0x1F) == 0)
-            return alloc(hnid, out);
+        if ((hnid & 0x1F) == 0) {
+            QByteArrayView heapValue;
+            if (!alloc(hnid, heapValue))
+                return false;
+            out = heapValue.toByteArray();
+            return true;
+        }
         return subnodeValue(hnid, out);
     }
 
@@ -149,7 +155,7 @@ private:
     }
 
     // A heap allocation: block index in the high 16 bits, 1-based slot above the 5 type bits.
-    bool alloc(uint32_t hid, QByteArray& out) const
+    bool alloc(uint32_t hid, QByteArrayView& out) const
     {
         if ((hid & 0x1F) != 0)
             return false;
@@ -170,7 +176,7 @@ private:
         const qsizetype end = le16(b, map + 4 + 2 * slot);
         if (begin > end || end > b.size())
             return false;
-        out = b.mid(begin, end - begin);
+        out = QByteArrayView(b).sliced(begin, end - begin);
         return true;
     }
 
@@ -179,7 +185,7 @@ private:
     {
         if (++nodes > kMaxBthNodes)
             return false;
-        QByteArray node;
+        QByteArrayView node;
         if (!alloc(hid, node))
             return true;  // a broken branch: skip it, keep the rest
         if (level == 0) {

@@ -130,15 +130,25 @@ void PstTreeModel::fetchMore(const QModelIndex& parent)
     PstFolderItem* folder = folderAt(parent);
     if (!folder || folder == m_root.get() || folder->isLoaded())
         return;
-    const int oldFolders = int(folder->subfolders().size());
-    const int oldItems = int(folder->items().size());
-    folder->loadChildren();
-    const int newFolders = int(folder->subfolders().size());
-    if (newFolders > oldFolders) {
-        beginInsertRows(parent, oldFolders, newFolders - 1);
+    // Load into side lists first: the new rows may only become visible
+    // between beginInsertRows and endInsertRows (proxies count rows when the
+    // insertion is announced).
+    folder->setLoaded(true);
+    QList<PstFolderItemPtr> subfolders;
+    QList<std::shared_ptr<PstItem>> items;
+    if (const auto& loader = folder->childLoader())
+        loader(*folder, subfolders, items);
+    subfolders.removeAll(nullptr);
+    if (!subfolders.isEmpty()) {
+        const int first = int(folder->subfolders().size());
+        beginInsertRows(parent, first, first + int(subfolders.size()) - 1);
+        for (auto& sub : subfolders)
+            folder->addSubfolder(std::move(sub));
         endInsertRows();
     }
-    if (parent.isValid() && folder->items().size() > oldItems)
+    for (auto& item : items)
+        folder->addItem(std::move(item));
+    if (parent.isValid() && !items.isEmpty())
         emit dataChanged(parent, parent, {Qt::DisplayRole});
 }
 
