@@ -61,6 +61,7 @@ int main(int argc, char** argv)
         path = scratch.filePath(QStringLiteral("mails50k.pst"));
         const QString pstgen = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/pstgen");
         std::printf("generating %s ...\n", qPrintable(path));
+        std::fflush(stdout);
         if (QProcess::execute(pstgen, {QStringLiteral("--out"), path, QStringLiteral("--mails"), QStringLiteral("50000"),
                                        QStringLiteral("--body-size"), QStringLiteral("512"),
                                        QStringLiteral("--attach-every"), QStringLiteral("0")}) != 0) {
