@@ -245,6 +245,26 @@ private slots:
         QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("gone.pstidx"))));
     }
 
+    void descriptorLookupFollowsTheTree()
+    {
+        FakePst fake(m_pst);
+        fake.fillExample();
+        pst_file& pf = fake.pf;
+        QCOMPARE(pstFindDescriptor(&pf, 0x61), pf.d_head->child); // map built on first use
+        // A node libpst adds later (its stand-in top of folders) is found by walking.
+        auto* late = static_cast<pst_desc_tree*>(std::calloc(1, sizeof(pst_desc_tree)));
+        late->d_id = 0x2142;
+        late->parent = pf.d_head->child;
+        pf.d_head->child->child = pf.d_head->child->child_tail = late;
+        QCOMPARE(pstFindDescriptor(&pf, 0x2142), late);
+        // A duplicated id answers the first node in depth-first order, as a walk does.
+        pf.d_tail->d_id = 0x61;
+        pstIndexDescriptors(&pf);
+        QCOMPARE(pstFindDescriptor(&pf, 0x61), pf.d_head->child);
+        pst_item root{};
+        QVERIFY(!pstTopOfFolders(nullptr, &root));
+    }
+
     void namesTheCacheByPath()
     {
         QVERIFY(cachePathFor(QString()).isEmpty());
