@@ -17,9 +17,9 @@ constexpr uint16_t Short = 0x0002, Long = 0x0003, Float = 0x0004, Double = 0x000
 namespace tag {
 constexpr uint16_t
     Importance = 0x0017, MessageClass = 0x001A, Priority = 0x0026, Sensitivity = 0x0036, Subject = 0x0037,
-    ClientSubmitTime = 0x0039, SentRepresentingName = 0x0042, ReportTime = 0x0032,
+    ClientSubmitTime = 0x0039, SentRepresentingSearchKey = 0x003B, SentRepresentingName = 0x0042, ReportTime = 0x0032,
     SentRepresentingAddrType = 0x0064, SentRepresentingEmailAddress = 0x0065, ConversationTopic = 0x0070,
-    TransportMessageHeaders = 0x007D, SenderName = 0x0C1A, SenderAddrType = 0x0C1E, SenderEmailAddress = 0x0C1F,
+    TransportMessageHeaders = 0x007D, SenderName = 0x0C1A, SenderSearchKey = 0x0C1D, SenderAddrType = 0x0C1E, SenderEmailAddress = 0x0C1F,
     RecipientType = 0x0C15, DisplayBcc = 0x0E02, DisplayCc = 0x0E03, DisplayTo = 0x0E04,
     MessageDeliveryTime = 0x0E06, MessageFlags = 0x0E07, MessageSize = 0x0E08, RtfInSync = 0x0E1F,
     AttachSize = 0x0E20, RecordKey = 0x0FF9, ObjectType = 0x0FFE, EntryId = 0x0FFF,

@@ -394,6 +394,10 @@ struct PstWriter::Impl {
             p.setText(tag::SenderAddrType, QStringLiteral("SMTP"));
             p.setText(tag::SentRepresentingEmailAddress, m.senderEmail);
             p.setText(tag::SenderEmailAddress, m.senderEmail);
+            // Search keys as Outlook writes them: "SMTP:ADDRESS" in capitals, zero-terminated.
+            const QByteArray key = "SMTP:" + m.senderEmail.toUpper().toUtf8() + '\0';
+            p.setBinary(tag::SentRepresentingSearchKey, key);
+            p.setBinary(tag::SenderSearchKey, key);
         }
         QStringList to, cc, bcc;
         for (const Recipient &r : m.recipients) {

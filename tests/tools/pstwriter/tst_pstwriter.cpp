@@ -150,9 +150,13 @@ private slots:
         QVERIFY(it && it->email);
         QCOMPARE(QByteArray(it->ascii_type), QByteArray("IPM.Note"));
         QCOMPARE(pstStr(it->subject), expected(format, m.subject));
+        QCOMPARE(pstStr(it->email->processed_subject), expected(format, m.subject));
         QCOMPARE(pstStr(it->body), expected(format, *m.body));
         QCOMPARE(pstStr(it->email->htmlbody), *m.html);
         QCOMPARE(pstStr(it->email->outlook_sender_name), expected(format, m.senderName));
+        // libpst's outlook_sender is the search key, as in files Outlook wrote.
+        QCOMPARE(pstStr(it->email->outlook_sender), QByteArray("SMTP:ANN@EXAMPLE.COM"));
+        QCOMPARE(pstStr(it->email->sender_address), expected(format, m.senderEmail));
         QCOMPARE(pstStr(it->email->sentto_address), QByteArray("Bob Baker"));
         QCOMPARE(pstStr(it->email->cc_address), QByteArray("Cy Cole"));
         QCOMPARE(pstStr(it->email->bcc_address), QByteArray("Di Dunn"));
