@@ -208,7 +208,13 @@ void PstListViewDelegate::paintMail(QPainter* p, const QStyleOptionViewItem&, co
 void PstListViewDelegate::paintCalendar(QPainter* p, const QStyleOptionViewItem&, const QModelIndex& idx,
                                         const Geometry& g) const
 {
-    drawIcon(p, g.icon, idx.data(Qt::DecorationRole).toString());
+    paintDated(p, idx, g, idx.data(Qt::DecorationRole).toString());
+}
+
+// Icon, bold title, then the start date on the left and the duration on the right.
+void PstListViewDelegate::paintDated(QPainter* p, const QModelIndex& idx, const Geometry& g, const QString& icon) const
+{
+    drawIcon(p, g.icon, icon);
     setBold(p, true);
     drawText(p, g.title, idx.data(Qt::DisplayRole).toString());
     setBold(p, false);
@@ -239,16 +245,7 @@ void PstListViewDelegate::paintTask(QPainter* p, const QStyleOptionViewItem&, co
         icon = m_selected ? QStringLiteral(":/img/check-white.png") : QStringLiteral(":/img/check-gray.png");
     else
         icon = m_selected ? QStringLiteral(":/img/unchecked-white.png") : QStringLiteral(":/img/unchecked-gray.png");
-    drawIcon(p, g.icon, icon);
-    setBold(p, true);
-    drawText(p, g.title, idx.data(Qt::DisplayRole).toString());
-    setBold(p, false);
-    QRect second = g.second;
-    second.setRight(g.leftColumn.right());
-    drawText(p, second, oneLine(idx.data(StartDateRole).toString()));
-    QRect right = g.right;
-    right.moveTop(g.second.top());
-    drawText(p, right, idx.data(DurationRole).toString(), Qt::AlignRight);
+    paintDated(p, idx, g, icon);
 }
 
 void PstListViewDelegate::paintPlain(QPainter* p, const QStyleOptionViewItem&, const QModelIndex& idx,

@@ -27,6 +27,7 @@ private:
     void paintCalendar(QPainter* p, const QStyleOptionViewItem& opt, const QModelIndex& idx, const Geometry& g) const;
     void paintContact(QPainter* p, const QStyleOptionViewItem& opt, const QModelIndex& idx, const Geometry& g) const;
     void paintTask(QPainter* p, const QStyleOptionViewItem& opt, const QModelIndex& idx, const Geometry& g) const;
+    void paintDated(QPainter* p, const QModelIndex& idx, const Geometry& g, const QString& icon) const;
     void paintPlain(QPainter* p, const QStyleOptionViewItem& opt, const QModelIndex& idx, const Geometry& g) const;
     void paintMatchLine(QPainter* p, const QStyleOptionViewItem& opt, const QModelIndex& idx) const;
     void drawText(QPainter* p, const QRect& r, const QString& text, int align = Qt::AlignLeft) const;
