@@ -150,7 +150,10 @@ QString writeFixture(const QString& path, PstFormat format, QHash<QString, Messa
     c.businessHomePage = "https://acme.example"; c.personalHomePage = "https://ann.example";
     c.note = "Met at the fair";
     ids->insert("contact", w.addContact(contacts, c));
-    MessageSpec customContact = ContactSpec{.givenName = "Sub", .surname = "Class"}.toMessage();
+    ContactSpec subContact;
+    subContact.givenName = "Sub";
+    subContact.surname = "Class";
+    MessageSpec customContact = subContact.toMessage();
     customContact.messageClass = "IPM.Contact.Custom";
     ids->insert("contactSub", w.addMessage(contacts, customContact));
 
@@ -198,7 +201,10 @@ QString writeFixture(const QString& path, PstFormat format, QHash<QString, Messa
     oddTypes.props.setInt32(task(lid::PercentComplete), 1);      // too short for a double
     oddTypes.props.setString8(task(lid::TaskStatus), QByteArray("\x03\0\0\0", 4));
     ids->insert("taskOdd", w.addTask(tasks, oddTypes));
-    MessageSpec taskSub = TaskSpec{.subject = "Custom task", .status = 1}.toMessage();
+    TaskSpec customTask;
+    customTask.subject = "Custom task";
+    customTask.status = 1;
+    MessageSpec taskSub = customTask.toMessage();
     taskSub.messageClass = "IPM.Task.Custom";
     ids->insert("taskSub", w.addMessage(tasks, taskSub));
 
@@ -215,7 +221,10 @@ QString writeFixture(const QString& path, PstFormat format, QHash<QString, Messa
     noDuration.subject = "No duration";
     noDuration.start = kStart;
     ids->insert("journalPlain", w.addJournal(journal, noDuration));
-    MessageSpec journalSub = JournalSpec{.subject = "Custom journal", .durationMinutes = 61}.toMessage();
+    JournalSpec customJournal;
+    customJournal.subject = "Custom journal";
+    customJournal.durationMinutes = 61;
+    MessageSpec journalSub = customJournal.toMessage();
     journalSub.messageClass = "IPM.Activity.Custom";
     ids->insert("journalSub", w.addMessage(journal, journalSub));
 
@@ -225,7 +234,10 @@ QString writeFixture(const QString& path, PstFormat format, QHash<QString, Messa
     n.created = kSent;
     n.modified = kSent.addSecs(3600);
     ids->insert("note", w.addNote(notes, n));
-    MessageSpec noteSub = NoteSpec{.subject = "Pink", .created = kSent}.toMessage();
+    NoteSpec pinkNote;
+    pinkNote.subject = "Pink";
+    pinkNote.created = kSent;
+    MessageSpec noteSub = pinkNote.toMessage();
     noteSub.messageClass = "IPM.StickyNote.Pink";
     ids->insert("noteSub", w.addMessage(notes, noteSub));
 
