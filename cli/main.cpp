@@ -2,6 +2,7 @@
 // record, opened through the same document, cache and log as the program.
 
 #include "common/ProductProfile.h"
+#include "host/shell/MessageHandler.h"
 #include "sorrel/items/PstItemFactory.h"
 #include "sorrel/items/PstMailItem.h"
 #include "sorrel/items/PstTextDecoding.h"
@@ -220,19 +221,6 @@ int openFailed(const PstDocument& document, bool json)
     return 1;
 }
 
-// Qt's own messages (the records' debug lines among them) go to the log,
-// not onto the terminal.
-void logMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
-{
-    static const char* const levels[] = {"debug", "warning", "critical", "fatal", "info"};
-    const QString line = QStringLiteral("[%1] %2:%3 %4")
-                             .arg(QLatin1String(levels[qBound(0, int(type), 4)]),
-                                  QString::fromUtf8(context.file ? context.file : ""))
-                             .arg(context.line)
-                             .arg(text);
-    Corbelin::ILogConfig::Info(line.toStdString());
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -256,7 +244,9 @@ int main(int argc, char* argv[])
     const QString logDir = ProductProfile::logDirectory();
     QDir().mkpath(logDir);
     Corbelin::ILogConfig::InitializeLogConfig(QDir::toNativeSeparators(logDir).toStdString());
-    qInstallMessageHandler(logMessage);
+    // Qt's own messages (the records' debug lines among them) go to the log,
+    // in the host's line form, not onto the terminal.
+    HostLog::installMessageHandler();
 
     const QString path = args.at(0);
     PstDocument document;
