@@ -17,7 +17,7 @@ function(mw_add_test)
   endif()
   set_tests_properties(${T_NAME} PROPERTIES
     TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "HOME=${home};TMPDIR=${home}/tmp;QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --disable-background-networking;MARROWIN_BUILD_DIR=${CMAKE_BINARY_DIR};MARROWIN_SOURCE_DIR=${CMAKE_SOURCE_DIR};MARROWIN_ENRON_PST=${CMAKE_BINARY_DIR}/testdata/enron.pst;${T_ENVIRONMENT}")
+    ENVIRONMENT "HOME=${home};TMPDIR=${home}/tmp;QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --disable-background-networking;MARROWIN_BUILD_DIR=${CMAKE_BINARY_DIR};MARROWIN_SOURCE_DIR=${CMAKE_SOURCE_DIR};MARROWIN_ENRON_PST=${CMAKE_BINARY_DIR}/testdata/enron.pst;MARROWIN_OST_1=${CMAKE_BINARY_DIR}/testdata/pstextractortest@outlook.com.ost;MARROWIN_OST_2=${CMAKE_BINARY_DIR}/testdata/pstextractortestpdf@outlook.com.ost;${T_ENVIRONMENT}")
   if(T_FIXTURES)
     set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED "${T_FIXTURES}")
   endif()
