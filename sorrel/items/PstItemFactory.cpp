@@ -6,6 +6,7 @@
 #include "sorrel/items/PstTextDecoding.h"
 #include "sorrel/store/PstDescriptorIndex.h"
 #include "sorrel/store/PstFolderItem.h"
+#include "sorrel/store/PstSafeParse.h"
 
 #include <QMutexLocker>
 
@@ -236,7 +237,7 @@ std::shared_ptr<PstItem> loadItemById(const PstFileHandle& handle, uint64_t id)
     pst_desc_tree* d = pstFindDescriptor(pf, id);
     if (!d)
         return {};
-    pst_item* item = pst_parse_item(pf, d, nullptr);
+    pst_item* item = pstParseItemChecked(pf, d);
     if (!item)
         return {};
     std::shared_ptr<PstItem> record = createItemRecord(pf, d, item);

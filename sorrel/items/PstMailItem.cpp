@@ -2,6 +2,7 @@
 
 #include "sorrel/items/PstItemKeys.h"
 #include "sorrel/items/PstTextDecoding.h"
+#include "sorrel/store/PstSafeParse.h"
 
 #include <QHash>
 #include <QMutex>
@@ -334,7 +335,7 @@ bool PstMailItem::ensureAttachmentData(Attachment& attachment) const
     if (!handle || !descriptor())
         return false;
     QMutexLocker lock(&pstLibraryMutex());
-    pst_item* item = pst_parse_item(handle.get(), descriptor(), nullptr);
+    pst_item* item = pstParseItemChecked(handle.get(), descriptor());
     if (!item)
         return false;
     // The attachment at the same place when its id still matches, else the
@@ -389,7 +390,7 @@ QString PstMailItem::inlineCidImages(const QString& html) const
         return result;
     {
         QMutexLocker lock(&pstLibraryMutex());
-        pst_item* item = pst_parse_item(handle.get(), descriptor(), nullptr);
+        pst_item* item = pstParseItemChecked(handle.get(), descriptor());
         if (!item)
             return result;
         for (const QString& cid : ids) {

@@ -4,6 +4,7 @@
 #include "sorrel/items/PstItemFactory.h"
 #include "sorrel/store/PstDescriptorIndex.h"
 #include "sorrel/store/PstIndexCache.h"
+#include "sorrel/store/PstSafeParse.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -149,7 +150,7 @@ PstFolderItemPtr PstDocument::parse(const QString& path)
     pst_desc_tree* top = nullptr;
     {
         QMutexLocker lock(&pstLibraryMutex());
-        root = pst_parse_item(pf, pf->d_head, nullptr);
+        root = pstParseItemChecked(pf, pf->d_head);
     }
     {
         QMutexLocker lock(&pstLibraryMutex());
@@ -195,7 +196,7 @@ void pstLoadFolderChildren(PstFolderItem& folder, QList<PstFolderItemPtr>& subfo
         pst_desc_tree* next = nullptr;
         {
             QMutexLocker lock(&pstLibraryMutex());
-            if (pst_item* item = pst_parse_item(pf, node, nullptr)) {
+            if (pst_item* item = pstParseItemChecked(pf, node)) {
                 record = createItemRecord(pf, node, item);
                 pst_freeItem(item);
             }
