@@ -2,7 +2,13 @@
 
 #include <QDir>
 
+#ifndef MARROWIN_EDITION_ID
+#define MARROWIN_EDITION_ID "MARROWIN"
+#endif
+
 namespace ProductProfile {
+
+QString editionId() { return QStringLiteral(MARROWIN_EDITION_ID); }
 
 QString configDirectory() { return QDir::homePath() + QLatin1String(kConfigDirSuffix); }
 QString logDirectory() { return QDir::homePath() + QLatin1String(kLogDirSuffix); }
@@ -20,7 +26,7 @@ QString displayName(const QString& editionId, const QString& makerId, const QStr
 
 QString displayName()
 {
-    static const QString name = displayName(QString::fromLatin1(kEditionId), QString::fromLatin1(kMakerId),
+    static const QString name = displayName(editionId(), QString::fromLatin1(kMakerId),
                                             QString::fromLatin1(kChannel), QString::fromLatin1(kApplicationName),
                                             QString::fromLatin1(kShortProductName));
     return name;
