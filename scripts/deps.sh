@@ -17,6 +17,8 @@ packages=(
   fontconfig fonts-dejavu-core fonts-symbola fonts-droid-fallback
   # a virtual screen and a screen grabber for machines without a display
   xvfb xauth x11-apps
+  # a window manager and its remote controls for the window-frame tests
+  openbox wmctrl xdotool
 )
 
 # "package:command" entries are also satisfied by that command on the PATH
