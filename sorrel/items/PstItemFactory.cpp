@@ -5,7 +5,6 @@
 #include "sorrel/items/PstMailItem.h"
 #include "sorrel/items/PstTextDecoding.h"
 #include "sorrel/store/PstDescriptorIndex.h"
-#include "sorrel/store/PstFolderItem.h"
 #include "sorrel/store/PstSafeParse.h"
 
 #include <QMutexLocker>
@@ -199,10 +198,8 @@ PstMessageClassKind pstClassifyMessageClass(const char* cls)
 std::shared_ptr<PstItem> pstBuildItem(pst_file* pf, pst_desc_tree* d, pst_item* item,
                                       const PstExtraProperties& extra)
 {
-    if (!item)
+    if (!item || item->folder)
         return {};
-    if (item->folder)
-        return PstFolderItem::fromLibpst(item, d);
     switch (pstClassifyMessageClass(item->ascii_type)) {
     case PstMessageClassKind::None: return {};
     case PstMessageClassKind::Mail: return buildMail(item, d);
@@ -217,10 +214,10 @@ std::shared_ptr<PstItem> pstBuildItem(pst_file* pf, pst_desc_tree* d, pst_item* 
 
 std::shared_ptr<PstItem> createItemRecord(pst_file* pf, pst_desc_tree* d, pst_item* item)
 {
-    if (!item)
+    if (!item || item->folder)
         return {};
     PstExtraProperties extra;
-    if (!item->folder && pf && d) {
+    if (pf && d) {
         const PstMessageClassKind k = pstClassifyMessageClass(item->ascii_type);
         if (k == PstMessageClassKind::Task || k == PstMessageClassKind::Journal)
             extra = pstReadExtraProperties(pf, d);

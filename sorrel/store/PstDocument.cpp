@@ -197,7 +197,11 @@ void pstLoadFolderChildren(PstFolderItem& folder, QList<PstFolderItemPtr>& subfo
         {
             QMutexLocker lock(&pstLibraryMutex());
             if (pst_item* item = pstParseItemChecked(pf, node)) {
-                record = createItemRecord(pf, node, item);
+                // Folders are made here; the item factory knows items only.
+                if (item->folder)
+                    record = PstFolderItem::fromLibpst(item, node);
+                else
+                    record = createItemRecord(pf, node, item);
                 pst_freeItem(item);
             }
             next = node->next;

@@ -1,12 +1,11 @@
 // Records built from hand-made libpst items: kinds chosen by message class,
-// every key of every kind, the derived texts, clones and the folder record.
+// every key of every kind, the derived texts and clones.
 
 #include "sorrel/items/PstItemFactory.h"
 #include "sorrel/items/PstItemKeys.h"
 #include "sorrel/items/PstItemKinds.h"
 #include "sorrel/items/PstMailItem.h"
 #include "sorrel/items/PstTextDecoding.h"
-#include "sorrel/store/PstFolderItem.h"
 
 #include <QtTest>
 
@@ -98,8 +97,6 @@ private slots:
     void htmlToText_data();
     void htmlToText();
     void clones();
-    void documentLookup();
-    void folderLoading();
 };
 
 void TestItemRecords::classes_data()
@@ -161,19 +158,14 @@ void TestItemRecords::partsDecide()
         f.item.email = &f.email;
         QVERIFY(!f.build());
     }
-    {  // a folder part wins over any class; with no class as well
-        FakeItem f("IPF.Note");
+    {  // folders are no items, whatever their class
+        FakeItem f("IPM.Note");
         f.item.folder = &f.folder;
         f.item.email = &f.email;
-        f.item.file_as = f.str("Inbox");
-        auto r = f.build();
-        QVERIFY(r && r->kind() == PstItemKind::Folder);
-        QCOMPARE(r->name(), QStringLiteral("Inbox"));
-        QCOMPARE(r->id(), uint64_t(0x200024));
-        auto folder = std::static_pointer_cast<PstFolderItem>(r);
-        QCOMPARE(folder->containerClass(), QStringLiteral("IPF.Note"));
+        QVERIFY(!f.build());
+        QVERIFY(!createItemRecord(nullptr, &f.desc, &f.item));
         f.setClass(nullptr);
-        QVERIFY(f.build() && f.build()->kind() == PstItemKind::Folder);
+        QVERIFY(!f.build());
     }
     {  // sticky notes and tasks need no libpst part
         FakeItem n("IPM.StickyNote"), t("IPM.Task.Custom");
@@ -628,71 +620,6 @@ void TestItemRecords::clones()
     QCOMPARE(tc->percentComplete(), 30);
     QCOMPARE(tc->estimatedEffort(), 120);
     QVERIFY(!tc->parent());
-}
-
-void TestItemRecords::documentLookup()
-{
-    auto file = std::make_shared<PstFolderItem>();
-    PstFileHandle handle = makePstFileHandle();
-    file->setDocument(handle);
-    auto folder = std::make_shared<PstFolderItem>();
-    folder->setDepth(1);
-    file->addSubfolder(folder);
-    auto note = std::make_shared<PstNoteItem>();
-    note->setDepth(2);
-    folder->addItem(note);
-    QCOMPARE(note->document(), handle);
-    QCOMPARE(file->document(), handle);
-
-    // A clone of the folder keeps its items under it but has no file above.
-    auto copy = std::static_pointer_cast<PstFolderItem>(folder->clone());
-    QCOMPARE(copy->items().size(), 1);
-    QCOMPARE(copy->items().first()->parent(), std::static_pointer_cast<PstItem>(copy));
-    QVERIFY(!copy->items().first()->document());
-
-    std::weak_ptr<pst_file> watch = handle;
-    handle.reset();
-    file.reset();  // the file node goes: the chain is broken
-    QVERIFY(!note->document());
-    QVERIFY(watch.expired());
-}
-
-void TestItemRecords::folderLoading()
-{
-    auto file = std::make_shared<PstFolderItem>();
-    file->setName(QStringLiteral("a.pst"));
-    int calls = 0;
-    file->setChildLoader([&calls](PstFolderItem& folder, QList<PstFolderItemPtr>& subs, QList<PstItemPtr>& items) {
-        ++calls;
-        auto sub = std::make_shared<PstFolderItem>();
-        sub->setDepth(folder.depth() + 1);
-        sub->setId(42);
-        sub->setContainerClass(QStringLiteral("IPF.Task"));
-        subs << sub;
-        items << std::make_shared<PstNoteItem>() << std::make_shared<PstNoteItem>();
-    });
-    QCOMPARE(file->itemCount(), 0);
-    QCOMPARE(file->countSuffix(), QString());
-    QCOMPARE(file->childCount(), 1);
-    QCOMPARE(file->childCount(), 1);
-    QCOMPARE(calls, 1);
-    QVERIFY(file->isLoaded());
-    QCOMPARE(file->countSuffix(), QStringLiteral(" (2 items)"));
-    auto sub = file->subfolders().first();
-    QCOMPARE(file->childAt(0), std::static_pointer_cast<PstItem>(sub));
-    QVERIFY(!file->childAt(1));
-    QCOMPARE(sub->parent(), std::static_pointer_cast<PstItem>(file));
-    QCOMPARE(file->items().first()->parent(), std::static_pointer_cast<PstItem>(file));
-    QCOMPARE(sub->iconPath(), QStringLiteral(":/img/task@3x.png"));
-    QCOMPARE(file->iconPath(), QStringLiteral(":/img/folder@3x.png"));
-    QCOMPARE(sub->fileNode(), file);
-    QCOMPARE(sub->idPath(), QList<uint64_t>({42}));
-    QVERIFY(file->idPath().isEmpty());
-    // No loader: counts what it holds.
-    QCOMPARE(sub->itemCount(), 0);
-    file->removeChild(0);
-    QVERIFY(file->subfolders().isEmpty());
-    QCOMPARE(file->childCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestItemRecords)
