@@ -60,13 +60,6 @@ QString kindName(PstItemKind kind)
     return QStringLiteral("unknown");
 }
 
-// The descriptor id that finds the record again ('show'); the record's own id
-// is set for mails and folders only.
-uint64_t descriptorId(const PstItem& item)
-{
-    return item.descriptor() ? item.descriptor()->d_id : item.id();
-}
-
 QString oneLine(QString text)
 {
     for (QChar& c : text) {
@@ -168,13 +161,13 @@ int listItems(const PstFolderItemPtr& folder, bool json)
     QJsonArray records;
     for (const std::shared_ptr<PstItem>& item : folder->items()) {
         if (json) {
-            records.append(QJsonObject{{"id", QString::number(descriptorId(*item))},
+            records.append(QJsonObject{{"id", QString::number(item->id())},
                                        {"kind", kindName(item->kind())},
                                        {"title", item->title()},
                                        {"subject", item->subject()},
                                        {"date", listDate(*item)}});
         } else {
-            out() << descriptorId(*item) << '\t' << kindName(item->kind()) << '\t' << oneLine(item->title()) << '\t'
+            out() << item->id() << '\t' << kindName(item->kind()) << '\t' << oneLine(item->title()) << '\t'
                   << oneLine(item->subject()) << '\t' << listDate(*item) << '\n';
         }
     }

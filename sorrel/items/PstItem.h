@@ -62,6 +62,8 @@ public:
     void setName(const QString& name);
     int depth() const { return m_depth; }
     void setDepth(int depth) { m_depth = depth; }
+    // The libpst descriptor id of the object (every kind); loadItemById
+    // finds the record again by it.
     uint64_t id() const { return m_id; }
     void setId(uint64_t id) { m_id = id; }
     pst_desc_tree* descriptor() const { return m_descriptor; }

@@ -26,7 +26,7 @@ bool hasText(const pst_string& s)
     return s.str && *s.str;
 }
 
-std::shared_ptr<PstItem> buildMail(pst_item* item, pst_desc_tree* d)
+std::shared_ptr<PstItem> buildMail(pst_item* item)
 {
     pst_item_email* e = item->email;
     if (!e)
@@ -45,7 +45,6 @@ std::shared_ptr<PstItem> buildMail(pst_item* item, pst_desc_tree* d)
     mail->setDateField(e->report_time, PstKey::ReportTime);
     mail->setHtmlField(item, e->htmlbody, PstKey::HtmlBody);
     mail->setTextField(item, item->body, PstKey::TextBody);
-    mail->setId(d ? d->d_id : 0);
 
     // A nameless attachment (an embedded message, say) is skipped; the ones
     // after it are still listed.
@@ -200,16 +199,20 @@ std::shared_ptr<PstItem> pstBuildItem(pst_file* pf, pst_desc_tree* d, pst_item* 
 {
     if (!item || item->folder)
         return {};
+    std::shared_ptr<PstItem> record;
     switch (pstClassifyMessageClass(item->ascii_type)) {
-    case PstMessageClassKind::None: return {};
-    case PstMessageClassKind::Mail: return buildMail(item, d);
-    case PstMessageClassKind::Contact: return buildContact(item);
-    case PstMessageClassKind::Journal: return buildJournal(item, extra);
-    case PstMessageClassKind::Calendar: return buildCalendar(item);
-    case PstMessageClassKind::Note: return buildNote(item);
-    case PstMessageClassKind::Task: return buildTask(item, extra);
+    case PstMessageClassKind::None: break;
+    case PstMessageClassKind::Mail: record = buildMail(item); break;
+    case PstMessageClassKind::Contact: record = buildContact(item); break;
+    case PstMessageClassKind::Journal: record = buildJournal(item, extra); break;
+    case PstMessageClassKind::Calendar: record = buildCalendar(item); break;
+    case PstMessageClassKind::Note: record = buildNote(item); break;
+    case PstMessageClassKind::Task: record = buildTask(item, extra); break;
     }
-    return {};
+    // Every kind carries its descriptor id: the key that finds it again.
+    if (record)
+        record->setId(d ? d->d_id : 0);
+    return record;
 }
 
 std::shared_ptr<PstItem> createItemRecord(pst_file* pf, pst_desc_tree* d, pst_item* item)

@@ -298,7 +298,7 @@ void TestItemRecords::contactKeys()
         QCOMPARE(r->text(key), "v-" + key);
     QCOMPARE(r->text(PstKey::Note), QStringLiteral("v-note"));
     QCOMPARE(r->subject(), QStringLiteral("v-primaryEmail"));
-    QCOMPARE(r->id(), uint64_t(0));
+    QCOMPARE(r->id(), uint64_t(0x200024));
 }
 
 void TestItemRecords::contactTitle_data()

@@ -331,9 +331,13 @@ void TestItemsPstWriter::everyObjectBuilds()
             pst_item* item = pst_parse_item(f.handle.get(), d, nullptr);
             if (!item)
                 continue;
-            if (PstItemPtr r = createItemRecord(f.handle.get(), d, item))
+            if (PstItemPtr r = createItemRecord(f.handle.get(), d, item)) {
                 ++kinds[r->kind()];
-            else if (item->folder)
+                // Every kind carries its descriptor id and is found by it.
+                QCOMPARE(r->id(), d->d_id);
+                const PstItemPtr again = loadItemById(f.handle, r->id());
+                QVERIFY(again && again->kind() == r->kind());
+            } else if (item->folder)
                 ++folders;
             pst_freeItem(item);
         }

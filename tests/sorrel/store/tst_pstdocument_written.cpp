@@ -111,8 +111,10 @@ private slots:
             const QStringList got = contentsOf(topFolder, QLatin1Char('/') + topFolder->name(), all);
             QVERIFY2(got == expected, qPrintable(got.join(QLatin1Char('\n'))));
             for (const auto& item : all) {
-                const auto again = loadItemById(document.handle(), item->descriptor()->d_id);
+                QCOMPARE(item->id(), item->descriptor()->d_id);
+                const auto again = loadItemById(document.handle(), item->id());
                 QVERIFY(again);
+                QCOMPARE(again->kind(), item->kind());
                 QCOMPARE(again->subject(), item->subject());
                 QCOMPARE(again->document(), document.handle());
             }
