@@ -183,6 +183,7 @@ int showItem(const PstItem& item, uint64_t id, bool json)
         for (const auto& attachment : static_cast<const PstMailItem&>(item).attachments())
             attachments << attachment->name;
     }
+    const PstItemBody body = item.loadBody();
     if (json) {
         QJsonObject fields;
         for (auto it = item.fields().cbegin(); it != item.fields().cend(); ++it)
@@ -192,6 +193,8 @@ int showItem(const PstItem& item, uint64_t id, bool json)
                                            {"title", item.title()},
                                            {"subject", item.subject()},
                                            {"fields", fields},
+                                           {"body", body.plain},
+                                           {"html", body.html},
                                            {"attachments", QJsonArray::fromStringList(attachments)}})
                      .toJson();
         return 0;
@@ -200,6 +203,10 @@ int showItem(const PstItem& item, uint64_t id, bool json)
           << "\nsubject: " << item.subject() << '\n';
     for (auto it = item.fields().cbegin(); it != item.fields().cend(); ++it)
         out() << it.key() << ": " << fieldValue(it.value()) << '\n';
+    if (!body.plain.isEmpty())
+        out() << "body: " << body.plain << '\n';
+    if (!body.html.isEmpty())
+        out() << "html: " << body.html << '\n';
     for (const QString& name : attachments)
         out() << "attachment: " << name << '\n';
     return 0;

@@ -43,8 +43,6 @@ std::shared_ptr<PstItem> buildMail(pst_item* item)
     mail->setDateField(e->sent_date, PstKey::SentDate);
     mail->setDateField(e->arrival_date, PstKey::ArrivalDate);
     mail->setDateField(e->report_time, PstKey::ReportTime);
-    mail->setHtmlField(item, e->htmlbody, PstKey::HtmlBody);
-    mail->setTextField(item, item->body, PstKey::TextBody);
 
     // A nameless attachment (an embedded message, say) is skipped; the ones
     // after it are still listed.
@@ -73,7 +71,6 @@ std::shared_ptr<PstItem> buildContact(pst_item* item)
         return {};
     using namespace PstKey;
     auto r = std::make_shared<PstContactItem>();
-    r->setTextField(item, item->body, Note);
     r->setTextField(item, c->fullname, FullName);
     r->setTextField(item, c->first_name, FirstName);
     r->setTextField(item, c->surname, Surname);
@@ -112,7 +109,6 @@ std::shared_ptr<PstItem> buildCalendar(pst_item* item)
     r->setDateField(a->start, PstKey::StartDate);
     r->setDateField(a->end, PstKey::EndDate);
     r->setTextField(item, a->recurrence_description, PstKey::RecurrenceDescription);
-    r->setTextField(item, item->body, PstKey::Note);
     r->setName(r->subject());
     return r;
 }
@@ -130,7 +126,6 @@ std::shared_ptr<PstItem> buildJournal(pst_item* item, const PstExtraProperties& 
         r->setTextField(item, j->type, PstKey::Type);
         r->setTextField(item, j->description, PstKey::Description);
     }
-    r->setTextField(item, item->body, PstKey::Note);
     r->setName(r->subject());
     r->setDuration(extra.journalDuration.value_or(0));
     return r;
@@ -140,7 +135,6 @@ std::shared_ptr<PstItem> buildNote(pst_item* item)
 {
     auto r = std::make_shared<PstNoteItem>();
     r->setTextField(item, item->subject, PstKey::Subject);
-    r->setTextField(item, item->body, PstKey::Note);
     r->setDateField(item->create_date, PstKey::CreateDate);
     r->setDateField(item->modify_date, PstKey::ModifyDate);
     r->setName(r->subject());
@@ -157,7 +151,6 @@ std::shared_ptr<PstItem> buildTask(pst_item* item, const PstExtraProperties& ext
         pst_string s{0, owner.data()};
         r->setTextField(item, s, PstKey::Owner);
     }
-    r->setTextField(item, item->body, PstKey::Note);
     if (t) {
         r->setDateField(t->start ? &*t->start : nullptr, PstKey::StartDate);
         r->setDateField(t->due ? &*t->due : nullptr, PstKey::DueDate);

@@ -366,8 +366,12 @@ void TestItemsPstWriter::mailKeys()
     QCOMPARE(mail->sentDate(), kSent.toSecsSinceEpoch());
     QCOMPARE(mail->arrivalDate(), kSent.toSecsSinceEpoch() + 60);
     QCOMPARE(mail->date(PstKey::ReportTime), kSent.toSecsSinceEpoch() + 120);
-    QCOMPARE(mail->text(PstKey::TextBody), QStringLiteral("Plain body"));
-    QVERIFY(mail->text(PstKey::HtmlBody).contains(QStringLiteral("cid:logo")));
+    // The body is no part of the record: it is read again from the file.
+    const PstItemBody body = mail->loadBody();
+    QCOMPARE(body.plain, QStringLiteral("Plain body"));
+    QVERIFY(body.html.contains(QStringLiteral("cid:logo")));
+    QCOMPARE(mail->fieldText(PstSearchField::Body).simplified(), QStringLiteral("Plain body Hi"));
+    QVERIFY(mail->fieldText(PstSearchField::Any).simplified().endsWith(QStringLiteral(" Plain body Hi")));
     QCOMPARE(mail->sortTime(), kSent.toSecsSinceEpoch());
     QCOMPARE(mail->title(), QStringLiteral("Ann Lee"));
     QCOMPARE(mail->filePath().isEmpty(), false);
@@ -417,24 +421,21 @@ void TestItemsPstWriter::attachments()
     QVERIFY(text->contentId.isEmpty());
     QCOMPARE(logo->contentId, QStringLiteral("logo"));
     // Both keep their bytes inline (libpst id 0): each still gets its own.
-    QVERIFY(mail->ensureAttachmentData(*text));
-    QCOMPARE(text->data, QByteArray("alpha"));
-    Attachment& a = *text;
+    QCOMPARE(mail->loadAttachmentData(*text), QByteArray("alpha"));
+    QCOMPARE(mail->loadAttachmentData(*logo), kPng);
 
     // The shown HTML inlines the image named by content id.
     const QString html = mail->displayHtml();
     QVERIFY2(html.contains(QStringLiteral("src=\"data:image/png;base64,") + QString::fromLatin1(kPng.toBase64())),
              qPrintable(html));
 
-    // A clone shares the attachment records; after the file's last holder
-    // goes, loading answers false.
-    QCOMPARE(logo->data, kPng);
+    // A clone shares the attachment records; without the file's handle
+    // nothing loads.
     auto clone = std::static_pointer_cast<PstMailItem>(mail->clone());
     QCOMPARE(clone->attachments(), mail->attachments());
-    Attachment fresh = a;
-    fresh.data.clear();
     clone->setDocument({});
-    QVERIFY(!clone->ensureAttachmentData(fresh));
+    QVERIFY(clone->loadAttachmentData(*text).isEmpty());
+    QVERIFY(clone->loadBody().isEmpty());
 }
 
 void TestItemsPstWriter::contactKeys()
@@ -450,12 +451,14 @@ void TestItemsPstWriter::contactKeys()
         {BusinessFax, "555-0009"}, {HomeFax, "555-0010"}, {OtherAddress, "3 Other Rd"},
         {BusinessAddress, "2 Work Ave"}, {HomeAddress, "1 Home St"}, {PrimaryEmail, "ann@example.com"},
         {SecondaryEmail, "ann@home.example"}, {TertiaryEmail, "al@example.org"},
-        {BusinessPage, "https://acme.example"}, {PersonalPage, "https://ann.example"}, {Note, "Met at the fair"},
+        {BusinessPage, "https://acme.example"}, {PersonalPage, "https://ann.example"},
     };
     for (const auto& [key, value] : expected)
         QCOMPARE(r->text(key) + " [" + key + "]", value + " [" + key + "]");
     QCOMPARE(r->title(), QStringLiteral("Ann Lee"));
     QCOMPARE(r->subject(), QStringLiteral("ann@example.com"));
+    QCOMPARE(r->loadBody().plain, QStringLiteral("Met at the fair"));
+    QVERIFY(r->fieldText(PstSearchField::Body).endsWith(QStringLiteral(" Met at the fair")));
 }
 
 void TestItemsPstWriter::appointmentKeys()
@@ -464,7 +467,7 @@ void TestItemsPstWriter::appointmentKeys()
     QVERIFY(r && r->kind() == PstItemKind::Calendar);
     QCOMPARE(r->title(), QStringLiteral("Standup"));
     QCOMPARE(r->text(PstKey::Location), QStringLiteral("Room 1"));
-    QCOMPARE(r->text(PstKey::Note), QStringLiteral("Bring notes"));
+    QCOMPARE(r->infoSections(r->loadBody()).last().rows.first().second, QStringLiteral("Bring notes"));
     QCOMPARE(r->text(PstKey::RecurrenceDescription), QStringLiteral("every Monday"));
     QCOMPARE(r->date(PstKey::StartDate), kStart.toSecsSinceEpoch());
     QCOMPARE(r->date(PstKey::EndDate), kStart.toSecsSinceEpoch() + 5400);
@@ -478,7 +481,7 @@ void TestItemsPstWriter::taskCases()
     QVERIFY(t);
     QCOMPARE(t->title(), QStringLiteral("File taxes"));
     QCOMPARE(t->text(PstKey::Owner), QStringLiteral("Ann Lee"));
-    QCOMPARE(t->text(PstKey::Note), QStringLiteral("before April"));
+    QCOMPARE(t->loadBody().plain, QStringLiteral("before April"));
     QCOMPARE(t->date(PstKey::StartDate), kStart.toSecsSinceEpoch());
     QCOMPARE(t->date(PstKey::DueDate), kStart.addDays(7).toSecsSinceEpoch());
     QCOMPARE(t->date(PstKey::CompletedDate), kStart.addDays(5).toSecsSinceEpoch());
@@ -510,7 +513,7 @@ void TestItemsPstWriter::journalCases()
     QCOMPARE(j->durationText(), QStringLiteral("1 h 30 m"));
     QCOMPARE(j->text(PstKey::Type), QStringLiteral("Phone call"));
     QCOMPARE(j->text(PstKey::Description), QStringLiteral("Telephone"));
-    QCOMPARE(j->text(PstKey::Note), QStringLiteral("Talked budgets"));
+    QCOMPARE(j->loadBody().plain, QStringLiteral("Talked budgets"));
     QCOMPARE(j->date(PstKey::StartTime), kStart.toSecsSinceEpoch());
     QCOMPARE(j->date(PstKey::EndTime), kStart.toSecsSinceEpoch() + 5400);
     auto plain = std::dynamic_pointer_cast<PstJournalItem>(record("journalPlain"));
@@ -526,7 +529,7 @@ void TestItemsPstWriter::noteKeys()
     PstItemPtr n = record("note");
     QVERIFY(n && n->kind() == PstItemKind::Note);
     QCOMPARE(n->title(), QStringLiteral("Milk"));
-    QCOMPARE(n->text(PstKey::Note), QStringLiteral("Milk\r\nEggs"));
+    QCOMPARE(n->loadBody().plain, QStringLiteral("Milk\r\nEggs"));
     QCOMPARE(n->date(PstKey::CreateDate), kSent.toSecsSinceEpoch());
     QCOMPARE(n->date(PstKey::ModifyDate), kSent.toSecsSinceEpoch() + 3600);
     QCOMPARE(n->sortTime(), kSent.toSecsSinceEpoch());
@@ -550,7 +553,7 @@ void TestItemsPstWriter::eightBitTexts()
     PstItemPtr gbk = record("gbk");
     QVERIFY(gbk);
     QCOMPARE(gbk->subject(), QString::fromUtf8("中文主题"));
-    QCOMPARE(gbk->text(PstKey::TextBody), QString::fromUtf8("你好"));
+    QCOMPARE(gbk->loadBody().plain, QString::fromUtf8("你好"));
     auto accented = std::dynamic_pointer_cast<PstMailItem>(record("accented"));
     QCOMPARE(accented->subject(), QString::fromUtf8("Résumé attached"));
     QCOMPARE(accented->attachments().size(), 1);
@@ -561,9 +564,9 @@ void TestItemsPstWriter::eightBitTexts()
     PstItemPtr latin = record("cp1252");
     QCOMPARE(latin->subject(), QString::fromUtf8("café"));
     QCOMPARE(latin->title(), QString::fromUtf8("José “Pepe”"));
-    QVERIFY(record("gbHtml")->text(PstKey::HtmlBody).contains(QString::fromUtf8("<body>你好</body>")));
-    QVERIFY(record("winHtml")->text(PstKey::HtmlBody).contains(QString::fromUtf8("café")));
-    const QString bare = record("bareHtml")->text(PstKey::HtmlBody);
+    QVERIFY(record("gbHtml")->loadBody().html.contains(QString::fromUtf8("<body>你好</body>")));
+    QVERIFY(record("winHtml")->loadBody().html.contains(QString::fromUtf8("café")));
+    const QString bare = record("bareHtml")->loadBody().html;
     QVERIFY2(bare.contains(QChar(0xFFFD)) && !bare.contains(QString::fromUtf8("é")), qPrintable(bare));
 }
 
