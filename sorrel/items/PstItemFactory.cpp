@@ -32,7 +32,9 @@ std::shared_ptr<PstItem> buildMail(pst_item* item)
     if (!e)
         return {};
     auto mail = std::make_shared<PstMailItem>();
-    mail->setTextField(item, e->processed_subject, PstKey::Subject);
+    // The mail's own subject (PR_SUBJECT, "FW: ..." included); the
+    // conversation topic only when it has none.
+    mail->setTextField(item, hasText(item->subject) ? item->subject : e->processed_subject, PstKey::Subject);
     mail->setTextField(item, e->outlook_sender_name, PstKey::Sender);
     // libpst keeps PR_SENT_REPRESENTING_EMAIL_ADDRESS in sender_address;
     // outlook_sender is the binary search key ("SMTP:ANN@EXAMPLE.COM").

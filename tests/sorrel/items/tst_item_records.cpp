@@ -189,14 +189,14 @@ void TestItemRecords::mailKeys()
     e.report_time = f.at(1000000120);
     e.htmlbody = f.str("<p>Hello&nbsp;there</p>");
     f.item.body = f.str("Hello there");
-    f.item.subject = f.str("ignored for mails");
+    f.item.subject = f.str("FW: Quarterly report");  // the mail's own subject wins over the topic
     e.outlook_sender = f.str("SMTP:ANN@EXAMPLE.COM");  // the search key, not the address
     auto r = f.build();
     QVERIFY(r);
     auto* mail = static_cast<PstMailItem*>(r.get());
     QCOMPARE(mail->id(), uint64_t(0x200024));
     const PstItem::Fields expected = {
-        {PstKey::Subject, QStringLiteral("Quarterly report")},
+        {PstKey::Subject, QStringLiteral("FW: Quarterly report")},
         {PstKey::Sender, QStringLiteral("Ann Lee")},
         {PstKey::SenderAddr, QString()},  // directory paths are no address
         {PstKey::Recipients, QStringLiteral("Bob")},
@@ -222,7 +222,9 @@ void TestItemRecords::mailKeys()
 
     e.sent_date = nullptr;
     e.sender_address = f.str("ann@example.com");
+    f.item.subject = f.str("");  // no subject of its own: the conversation topic
     auto undated = std::static_pointer_cast<PstMailItem>(f.build());
+    QCOMPARE(undated->subject(), QStringLiteral("Quarterly report"));
     QVERIFY(!undated->has(PstKey::SentDate));
     QCOMPARE(undated->sortTime(), qint64(0));
     QCOMPARE(undated->sentDateText(kListDateFormat), QStringLiteral("No sent date"));

@@ -138,6 +138,22 @@ QString writeFixture(const QString& path, PstFormat format, QHash<QString, Messa
     declared.props.setString8(tag::SentRepresentingName, QByteArray("\xB0\xA1"));
     ids->insert("declared", w.addMail(inbox, declared));
 
+    // Subjects: the item's own, else its conversation topic.
+    MessageSpec forward;  // a forward's topic is the original's subject
+    forward.subject = "FW: New PNR points for Transwestern";
+    forward.props.setText(tag::ConversationTopic, "New PNR points for Transwestern");
+    ids->insert("forward", w.addMail(inbox, forward));
+    MessageSpec topicOnly;
+    topicOnly.props.setText(tag::ConversationTopic, "Only a topic");
+    ids->insert("topicOnly", w.addMail(inbox, topicOnly));
+    MessageSpec gbkSubject;  // 8-bit subject without a topic, no code page
+    gbkSubject.props.setString8(tag::Subject, QString::fromUtf8("会议纪要：第二季度计划"), "GBK");
+    ids->insert("gbkSubject", w.addMail(inbox, gbkSubject));
+    MessageSpec cyrillicSubject;  // 8-bit subject with its code page
+    cyrillicSubject.props.setString8(tag::Subject, QString::fromUtf8("Отчёт за март"), "WINDOWS-1251");
+    cyrillicSubject.props.setInt32(tag::MessageCodepage, 1251);
+    ids->insert("cyrillicSubject", w.addMail(inbox, cyrillicSubject));
+
     ContactSpec c;
     c.givenName = "Ann"; c.surname = "Lee"; c.fileUnder = "Lee, Ann"; c.company = "Acme";
     c.department = "Sales"; c.jobTitle = "Manager";
@@ -263,6 +279,8 @@ private slots:
     void noteKeys();
     void wrongTypes();
     void eightBitTexts();
+    void subjects_data();
+    void subjects();
 
 private:
     Fixture& fixture();
@@ -342,7 +360,7 @@ void TestItemsPstWriter::everyObjectBuilds()
             pst_freeItem(item);
         }
     }
-    QCOMPARE(kinds.value(PstItemKind::Mail), 16);
+    QCOMPARE(kinds.value(PstItemKind::Mail), 20);
     QCOMPARE(kinds.value(PstItemKind::Contact), 2);
     QCOMPARE(kinds.value(PstItemKind::Calendar), 2);
     QCOMPARE(kinds.value(PstItemKind::Task), 6);
@@ -568,6 +586,26 @@ void TestItemsPstWriter::eightBitTexts()
     QVERIFY(record("winHtml")->loadBody().html.contains(QString::fromUtf8("café")));
     const QString bare = record("bareHtml")->loadBody().html;
     QVERIFY2(bare.contains(QChar(0xFFFD)) && !bare.contains(QString::fromUtf8("é")), qPrintable(bare));
+}
+
+void TestItemsPstWriter::subjects_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("subject");
+    QTest::newRow("forward") << "forward" << "FW: New PNR points for Transwestern";
+    QTest::newRow("topic only") << "topicOnly" << "Only a topic";
+    QTest::newRow("GBK subject") << "gbkSubject" << QString::fromUtf8("会议纪要：第二季度计划");
+    QTest::newRow("cp1251 subject") << "cyrillicSubject" << QString::fromUtf8("Отчёт за март");
+}
+
+void TestItemsPstWriter::subjects()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, subject);
+    PstItemPtr mail = record(key);
+    QVERIFY(mail);
+    QCOMPARE(mail->subject(), subject);
+    QCOMPARE(mail->fieldText(PstSearchField::Subject), subject);
 }
 
 QTEST_GUILESS_MAIN(TestItemsPstWriter)
