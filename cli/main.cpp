@@ -71,8 +71,7 @@ QString oneLine(QString text)
 
 QString listDate(const PstItem& item)
 {
-    const qint64 seconds = item.sortTime();
-    return seconds ? dateText(seconds, QStringLiteral("yyyy/MM/dd")) : QString();
+    return optionalDateText(item.sortTime(), kListDateFormat);
 }
 
 QString fieldValue(const QVariant& value)

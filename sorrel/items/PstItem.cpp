@@ -176,7 +176,7 @@ void PstItem::setTextField(pst_item* item, const pst_string& str, const QString&
 
 void PstItem::setDateField(const FILETIME* ft, const QString& key)
 {
-    if (!ft)
+    if (!filetimeIsSet(ft))
         return;
     setField(key, QVariant::fromValue<qint64>(filetimeToSeconds(ft)));
 }

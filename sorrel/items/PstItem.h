@@ -106,7 +106,8 @@ public:
     qint64 date(const QString& key) const { return m_fields.value(key).toLongLong(); }
     bool has(const QString& key) const { return m_fields.contains(key); }
 
-    // Builders' setters: a null source leaves the key out.
+    // Builders' setters: a null source (or a date that is not set) leaves
+    // the key out.
     void setTextField(pst_item* item, const pst_string& str, const QString& key);
     void setDateField(const FILETIME* ft, const QString& key);
     void setField(const QString& key, const QVariant& value);

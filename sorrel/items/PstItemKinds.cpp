@@ -14,9 +14,10 @@ QPair<QString, QString> row(const QString& label, const QString& value)
     return {label, value};
 }
 
+// Empty for a missing date, so its row is left out.
 QString detailDate(const PstItem& item, const QString& key)
 {
-    return dateText(item.date(key), kDetailDateFormat);
+    return optionalDateText(item.date(key), kDetailDateFormat);
 }
 
 } // namespace
@@ -30,6 +31,9 @@ QString PstCalendarItem::iconPath() const
 
 QString PstCalendarItem::durationText() const
 {
+    // Without both ends there is no span to show.
+    if (!date(PstKey::StartDate) || !date(PstKey::EndDate))
+        return QString();
     const qint64 span = std::llabs(date(PstKey::EndDate) - date(PstKey::StartDate));
     const qint64 days = span / 86400;
     const qint64 hours = (span % 86400) / 3600;

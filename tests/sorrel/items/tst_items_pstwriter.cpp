@@ -6,6 +6,7 @@
 #include "sorrel/items/PstItemKeys.h"
 #include "sorrel/items/PstItemKinds.h"
 #include "sorrel/items/PstMailItem.h"
+#include "sorrel/items/PstTextDecoding.h"
 
 #include "PstWriter.h"
 
@@ -201,6 +202,10 @@ QString writeFixture(const QString& path, PstFormat format, QHash<QString, Messa
     dueOnly.subject = "Due only";
     dueOnly.due = kStart;
     ids->insert("taskDue", w.addTask(tasks, dueOnly));
+    TaskSpec none;  // Outlook's "none" for both dates
+    none.subject = "Someday";
+    none.start = none.due = QDateTime(QDate(4501, 1, 1), QTime(0, 0), Qt::UTC);
+    ids->insert("taskNone", w.addTask(tasks, none));
     TaskSpec half;
     half.subject = "Half";
     half.percentComplete = 0.5;
@@ -279,6 +284,7 @@ private slots:
     void noteKeys();
     void wrongTypes();
     void eightBitTexts();
+    void missingDates();
     void subjects_data();
     void subjects();
 
@@ -363,7 +369,7 @@ void TestItemsPstWriter::everyObjectBuilds()
     QCOMPARE(kinds.value(PstItemKind::Mail), 20);
     QCOMPARE(kinds.value(PstItemKind::Contact), 2);
     QCOMPARE(kinds.value(PstItemKind::Calendar), 2);
-    QCOMPARE(kinds.value(PstItemKind::Task), 6);
+    QCOMPARE(kinds.value(PstItemKind::Task), 7);
     QCOMPARE(kinds.value(PstItemKind::Journal), 3);
     QCOMPARE(kinds.value(PstItemKind::Note), 2);
     QCOMPARE(kinds.value(PstItemKind::Folder), 0);  // folders are no items
@@ -586,6 +592,24 @@ void TestItemsPstWriter::eightBitTexts()
     QVERIFY(record("winHtml")->loadBody().html.contains(QString::fromUtf8("café")));
     const QString bare = record("bareHtml")->loadBody().html;
     QVERIFY2(bare.contains(QChar(0xFFFD)) && !bare.contains(QString::fromUtf8("é")), qPrintable(bare));
+}
+
+void TestItemsPstWriter::missingDates()
+{
+    // A date that is not set is missing: no key, no row on the page, no
+    // card text (not "Jan 01, 1970").
+    for (const char* key : {"taskDue", "taskNone"}) {
+        PstItemPtr task = record(key);
+        QVERIFY2(task && !task->has(PstKey::StartDate), key);
+        const InfoSection schedule = task->infoSections({}).first();
+        QCOMPARE(schedule.rows.first(), qMakePair(QStringLiteral("Start Date"), QString()));
+        QCOMPARE(schedule.rows.at(1).second.isEmpty(), !task->has(PstKey::DueDate));
+    }
+    QVERIFY(record("taskDue")->has(PstKey::DueDate));
+    QVERIFY(!record("taskNone")->has(PstKey::DueDate));
+    PstItemPtr undated = record("undated");
+    QCOMPARE(std::static_pointer_cast<PstMailItem>(undated)->sentDateText(kDetailDateFormat),
+             QStringLiteral("No sent date"));
 }
 
 void TestItemsPstWriter::subjects_data()
