@@ -12,7 +12,6 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -226,6 +225,9 @@ int openFailed(const PstDocument& document, bool json)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
+    // The same names as the program, so both use one settings store.
+    QCoreApplication::setOrganizationName(QString::fromLatin1(ProductProfile::kOrganizationName));
+    QCoreApplication::setApplicationName(QString::fromLatin1(ProductProfile::kApplicationName));
     QStringList args = app.arguments().mid(1);
     const bool json = args.removeAll(QStringLiteral("--json")) > 0;
     if (args.isEmpty())
@@ -241,9 +243,8 @@ int main(int argc, char* argv[])
     if (command == QLatin1String("show") && !parseId(args.at(1), id))
         return usage();
 
-    const QString logDir = ProductProfile::logDirectory();
-    QDir().mkpath(logDir);
-    Corbelin::ILogConfig::InitializeLogConfig(QDir::toNativeSeparators(logDir).toStdString());
+    ProductProfile::makeDirectories();
+    Corbelin::ILogConfig::InitializeLogConfig(ProductProfile::logDirectory().toStdString());
     // Qt's own messages (the records' debug lines among them) go to the log,
     // in the host's line form, not onto the terminal.
     HostLog::installMessageHandler();

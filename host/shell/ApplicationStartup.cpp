@@ -9,27 +9,17 @@
 #include <Corbelin/SupportServices.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QIcon>
 
 namespace ApplicationStartup {
 namespace {
-
-void makeDirectory(const QString& path)
-{
-    const QString native = QDir::toNativeSeparators(path);
-    if (!QDir(native).exists())
-        QDir().mkpath(native);
-}
 
 void startOnce()
 {
     QCoreApplication::setOrganizationName(QString::fromLatin1(ProductProfile::kOrganizationName));
     QCoreApplication::setApplicationName(QString::fromLatin1(ProductProfile::kApplicationName));
 
-    makeDirectory(ProductProfile::logDirectory());
-    makeDirectory(ProductProfile::configDirectory());
-    makeDirectory(ProductProfile::tempDirectory());
+    ProductProfile::makeDirectories();
 
     HostLog::pruneOldLogFiles(ProductProfile::logDirectory());
 

@@ -34,7 +34,7 @@ bool leaveStaleSocket(const QString& path)
 
 QString logOf(const QString& home)
 {
-    const QDir dir(home + QStringLiteral("/AppData/Roaming/Tarnwick/Marrowin/Log"));
+    const QDir dir(home + QStringLiteral("/.local/state/Tarnwick/Marrowin/log"));
     QString text;
     for (const QFileInfo& f : dir.entryInfoList({QStringLiteral("*.log")}, QDir::Files)) {
         QFile file(f.absoluteFilePath());
