@@ -16,6 +16,9 @@ inline constexpr const char* kChannel = "WEBSITE";
 inline constexpr const char* kVersion = "2.3.0";
 inline constexpr const char* kProductId = "10015";
 inline constexpr const char* kWindowIconFile = "pst_icon.ico";
+// Reverse-DNS id: the installed .desktop entry, icon and AppStream file are
+// named by it, and the windows carry it so the desktop finds that entry.
+inline constexpr const char* kDesktopId = "com.tarnwick.Marrowin";
 
 // The program's own directories, after the XDG base-directory rules, each
 // ending in "/Tarnwick/Marrowin" (organisation and application name).

@@ -18,6 +18,9 @@ void startOnce()
 {
     QCoreApplication::setOrganizationName(QString::fromLatin1(ProductProfile::kOrganizationName));
     QCoreApplication::setApplicationName(QString::fromLatin1(ProductProfile::kApplicationName));
+    // Lets the desktop match the windows to the installed .desktop entry
+    // (its icon and name in docks and task switchers).
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(ProductProfile::kDesktopId));
 
     ProductProfile::makeDirectories();
 
