@@ -23,6 +23,7 @@ namespace {
 
 const char* const kUsage =
     "Usage: marrowin-cli [--json] tree FILE | items FILE FOLDER | show FILE ID\n"
+    "       marrowin-cli --help | --version\n"
     "  FOLDER: folder names joined by '/' as 'tree' prints them, from the first level below the file\n"
     "          (e.g. \"Top of Personal Folders/Inbox\"; \"\" is the file itself), or #ID with a folder id\n"
     "  ID:     a descriptor id as 'tree' and 'items' print it (decimal, or hexadecimal with 0x)\n";
@@ -229,6 +230,14 @@ int main(int argc, char* argv[])
     QCoreApplication::setOrganizationName(QString::fromLatin1(ProductProfile::kOrganizationName));
     QCoreApplication::setApplicationName(QString::fromLatin1(ProductProfile::kApplicationName));
     QStringList args = app.arguments().mid(1);
+    if (args == QStringList{QStringLiteral("--help")} || args == QStringList{QStringLiteral("-h")}) {
+        out() << kUsage;
+        return 0;
+    }
+    if (args == QStringList{QStringLiteral("--version")}) {
+        out() << "marrowin-cli " << ProductProfile::kVersion << '\n';
+        return 0;
+    }
     const bool json = args.removeAll(QStringLiteral("--json")) > 0;
     if (args.isEmpty())
         return usage();
