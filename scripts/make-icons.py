@@ -248,6 +248,9 @@ def main():
         ("visio", (70, 90, 170, 255), mark_diagram),
     ]:
         write(host + "%s_btn_icon.png" % module, render(96, module_badge(color, mark)).png())
+    # The desktop's icon theme: one drawing per size, named by the desktop id.
+    for size in (16, 24, 32, 48, 64, 128, 256):
+        write("packaging/linux/icons/%dx%d/com.tarnwick.Marrowin.png" % (size, size), render(size, app_icon).png())
 
 
 if __name__ == "__main__":
