@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <limits>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_set>
@@ -114,8 +114,13 @@ public:
         int wantLevel = -1; // the root says how deep the tree is
         while (!level.empty()) {
             below.clear();
+            findRepeats(level);
             for (const PageRef& ref : level) {
                 int count = 0, pageLevel = 0;
+                if (m_repeated.count(ref.ib) && !m_taken.insert(ref.ib).second) {
+                    refuse(ref, QStringLiteral("is reached a second time"));
+                    continue;
+                }
                 if (!readPage(ref, wantLevel, count, pageLevel)) {
                     if (m_readError)
                         return false;
@@ -160,6 +165,25 @@ public:
     }
 
 private:
+    // The pages named more than once on one level; only the first naming (in
+    // key order) is read. A page named again on another level fails its level
+    // check, and one named by the other tree its page type, so no page is
+    // used twice and the walk cannot loop.
+    void findRepeats(const std::vector<PageRef>& level)
+    {
+        m_repeated.clear();
+        m_taken.clear();
+        std::vector<uint64_t> offsets;
+        offsets.reserve(level.size());
+        for (const PageRef& ref : level)
+            offsets.push_back(ref.ib);
+        std::sort(offsets.begin(), offsets.end());
+        for (size_t i = 1; i < offsets.size(); ++i) {
+            if (offsets[i] == offsets[i - 1])
+                m_repeated.insert(offsets[i]);
+        }
+    }
+
     bool refuse(const PageRef& ref, const QString& why)
     {
         ++m_report.pagesRefused;
@@ -173,8 +197,6 @@ private:
         const auto size = uint64_t(l.pageSize);
         if (ref.ib > m_fileSize || m_fileSize - ref.ib < size)
             return refuse(ref, QStringLiteral("lies outside the file"));
-        if (!m_seen.insert(ref.ib).second)
-            return refuse(ref, QStringLiteral("is reached a second time"));
         size_t done = 0;
         while (done < size) {
             const ssize_t n = ::pread(m_fd, m_page.data() + done, size - done, off_t(ref.ib + done));
@@ -240,7 +262,8 @@ private:
     const Layout& m_layout;
     PstBTreeReport& m_report;
     std::vector<uint8_t> m_page;
-    std::unordered_set<uint64_t> m_seen;
+    std::unordered_set<uint64_t> m_repeated;
+    std::unordered_set<uint64_t> m_taken;
     uint8_t m_ptype = 0;
     bool m_readError = false;
 };
@@ -283,17 +306,22 @@ struct BlockTable {
         return at != end && at->i_id == blockId ? at : nullptr;
     }
 
-    // Hands the table over, trimmed to its size.
-    pst_index_ll* release()
+    // Trims the table to its size once it is complete; it must not move
+    // after descriptors point into it.
+    void trim()
     {
-        if (count && count < capacity) {
-            if (auto* trimmed = static_cast<pst_index_ll*>(std::realloc(data, count * sizeof(pst_index_ll))))
-                data = trimmed;
-        }
         if (!count) {
             std::free(data);
             data = nullptr;
+        } else if (count < capacity) {
+            if (auto* trimmed = static_cast<pst_index_ll*>(std::realloc(data, count * sizeof(pst_index_ll))))
+                data = trimmed;
         }
+        capacity = count;
+    }
+
+    pst_index_ll* release()
+    {
         pst_index_ll* out = data;
         data = nullptr;
         count = capacity = 0;
@@ -403,20 +431,11 @@ bool pstBlockEntryFits(const pst_index_ll& entry, uint64_t fileSize)
     return size <= 0xFFFF && inflated <= 0xFFFF && offset <= fileSize && size <= fileSize - offset;
 }
 
-PstBTreeResult pstLoadBTrees(pst_file* pf, PstBTreeReport* reportOut)
+namespace {
+
+// The load itself; its working memory is gone when it returns.
+PstBTreeResult loadBTrees(pst_file* pf, const Layout& l, int fd, uint64_t fileSize, PstBTreeReport& report)
 {
-    PstBTreeReport local;
-    PstBTreeReport& report = reportOut ? *reportOut : local;
-    report = PstBTreeReport();
-    const Layout* layout = pf ? layoutFor(pf->do_read64) : nullptr;
-    if (!layout || !pf->fp || pf->i_table || pf->d_head)
-        return PstBTreeResult::Unreadable;
-    const int fd = fileno(pf->fp);
-    struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || st.st_size < 0)
-        return PstBTreeResult::Unreadable;
-    const auto fileSize = uint64_t(st.st_size);
-    const Layout& l = *layout;
     PageReader reader(fd, fileSize, l, report);
 
     BlockTable table;
@@ -456,6 +475,7 @@ PstBTreeResult pstLoadBTrees(pst_file* pf, PstBTreeReport* reportOut)
             }
         }
     });
+    table.trim(); // complete: from here on descriptors point into it
 
     NodeList nodes;
     const bool nodesRead =
@@ -499,6 +519,28 @@ PstBTreeResult pstLoadBTrees(pst_file* pf, PstBTreeReport* reportOut)
     nodes.nodes.clear(); // they belong to the tree now
     return report.damaged() ? PstBTreeResult::Damaged : PstBTreeResult::Loaded;
 }
+
+} // namespace
+
+PstBTreeResult pstLoadBTrees(pst_file* pf, PstBTreeReport* reportOut)
+{
+    PstBTreeReport local;
+    PstBTreeReport& report = reportOut ? *reportOut : local;
+    report = PstBTreeReport();
+    const Layout* layout = pf ? layoutFor(pf->do_read64) : nullptr;
+    if (!layout || !pf->fp || pf->i_table || pf->d_head)
+        return PstBTreeResult::Unreadable;
+    const int fd = fileno(pf->fp);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || st.st_size < 0)
+        return PstBTreeResult::Unreadable;
+    const PstBTreeResult result = loadBTrees(pf, *layout, fd, uint64_t(st.st_size), report);
+    // The working lists lay between the nodes in the heap; hand their pages
+    // back, so that the load holds no more than the structures themselves.
+    malloc_trim(0);
+    return result;
+}
+
 
 namespace {
 
