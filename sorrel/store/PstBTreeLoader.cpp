@@ -17,8 +17,8 @@ namespace {
 
 constexpr uint8_t kBlockTreePage = 0x80;
 constexpr uint8_t kNodeTreePage = 0x81;
-// Far deeper than any real file needs (a level of even the smallest pages
-// multiplies the entries by 31); bounds the walk of a damaged one.
+// Far deeper than any real file needs (every level multiplies the entries by
+// at least 20); bounds the walk of a damaged one.
 constexpr int kMaxLevel = 16;
 
 // Page geometry and entry sizes of one format.
@@ -99,8 +99,6 @@ public:
         : m_fd(fd), m_fileSize(fileSize), m_layout(layout), m_report(report), m_page(size_t(layout.pageSize))
     {
     }
-
-    bool readError() const { return m_readError; }
 
     // Walks one tree level by level, in key order, and hands every leaf page
     // that passes its checks to leaf(page, entryCount). A page that fails is
