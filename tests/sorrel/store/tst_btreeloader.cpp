@@ -472,48 +472,82 @@ private slots:
             QCOMPARE(have, all - 1);
     }
 
-    // Random damage to the b-tree pages of small files: byte flips (with the
-    // checksum made to fit again or not) and cuts. Whatever the loader makes
-    // of them, it does not crash and what it installs holds together.
+    // Random damage to the b-tree pages of small generated files and of an
+    // Outlook 2013 OST file (4 KB pages): byte flips (with the checksum made
+    // to fit again or not) and cuts. Whatever the loader makes of them, it
+    // does not crash and what it installs holds together. The mutant is the
+    // sound file patched in place and restored after each round.
     void survivesRandomDamage()
     {
-        const QString sound = generated(QStringLiteral("random.pst"), {"--mails", "120", "--attach-every", "0"});
-        const QString soundAnsi =
-            generated(QStringLiteral("random-ansi.pst"), {"--mails", "120", "--attach-every", "0", "--ansi"});
-        QVERIFY(!sound.isEmpty() && !soundAnsi.isEmpty());
-        std::mt19937 random(20240611);
-        const QString path = m_dir.filePath(QStringLiteral("mutant.pst"));
-        int loaded = 0, damaged = 0;
-        for (int round = 0; round < 400; ++round) {
+        struct Source {
             PstImage image;
-            QVERIFY(image.load(round % 2 ? soundAnsi : sound));
             std::vector<uint64_t> pages;
-            image.pagesBelow(image.blockRoot, pages);
-            image.pagesBelow(image.nodeRoot, pages);
+            QString path;
+        };
+        std::vector<Source> sources;
+        const QStringList sounds{
+            generated(QStringLiteral("random.pst"), {"--mails", "120", "--attach-every", "0"}),
+            generated(QStringLiteral("random-ansi.pst"), {"--mails", "120", "--attach-every", "0", "--ansi"}),
+            qEnvironmentVariable("MARROWIN_OST_1")};
+        for (const QString& sound : sounds) {
+            Source source;
+            QVERIFY2(source.image.load(sound), qPrintable(sound));
+            source.image.pagesBelow(source.image.blockRoot, source.pages);
+            source.image.pagesBelow(source.image.nodeRoot, source.pages);
+            source.path = m_dir.filePath(QStringLiteral("mutant-%1.pst").arg(sources.size()));
+            QVERIFY(source.image.save(source.path));
+            sources.push_back(std::move(source));
+        }
+        std::mt19937 random(20240611);
+        int damaged = 0;
+        for (int round = 0; round < 450; ++round) {
+            Source& source = sources[size_t(round) % sources.size()];
+            const PageLayout& l = source.image.layout;
+            QFile file(source.path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            std::set<uint64_t> touched;
             const int flips = 1 + int(random() % 6);
             for (int f = 0; f < flips; ++f) {
-                const uint64_t ib = pages[random() % pages.size()];
+                const uint64_t ib = source.pages[random() % source.pages.size()];
+                QByteArray page = touched.count(ib) ? (file.seek(qint64(ib)), file.read(l.pageSize))
+                                                    : source.image.page(ib);
                 // Mostly where the structure is: entries, counts and trailer.
-                const int at = random() % 3 ? int(random() % 64) : int(random() % uint32_t(image.layout.pageSize));
-                const int offset = random() % 2 ? at : image.layout.pageSize - 1 - at;
-                image.at(ib)[offset] = char(random());
+                const int at = random() % 3 ? int(random() % 64) : int(random() % uint32_t(l.pageSize));
+                page[random() % 2 ? at : l.pageSize - 1 - at] = char(random());
                 if (random() % 2)
-                    image.fixCrc(ib);
+                    qToLittleEndian<quint32>(crcOf(page.constData(), l.trailerAt), page.data() + l.crcAt());
+                QVERIFY(file.seek(qint64(ib)) && file.write(page) == page.size());
+                touched.insert(ib);
             }
-            if (random() % 8 == 0)
-                image.bytes.truncate(qsizetype(pages[random() % pages.size()] + random() % 512));
-            QVERIFY(image.save(path));
-            OpenedPst pst(path);
-            if (!pst.opened)
-                continue;
-            PstBTreeReport report;
-            const PstBTreeResult result = pstLoadBTrees(&pst.pf, &report);
-            QVERIFY(result != PstBTreeResult::Unreadable);
-            (result == PstBTreeResult::Loaded ? loaded : damaged)++;
-            const QString fault = checkInvariants(pst.pf, uint64_t(image.bytes.size()));
-            QVERIFY2(fault.isEmpty(), qPrintable(QStringLiteral("round %1: %2").arg(round).arg(fault)));
+            qint64 size = source.image.bytes.size();
+            if (random() % 8 == 0) {
+                size = qint64(source.pages[random() % source.pages.size()] + random() % 512);
+                QVERIFY(file.resize(size));
+            }
+            file.close();
+            {
+                OpenedPst pst(source.path);
+                if (pst.opened) {
+                    PstBTreeReport report;
+                    const PstBTreeResult result = pstLoadBTrees(&pst.pf, &report);
+                    QVERIFY(result != PstBTreeResult::Unreadable);
+                    damaged += result == PstBTreeResult::Damaged;
+                    const QString fault = checkInvariants(pst.pf, uint64_t(size));
+                    QVERIFY2(fault.isEmpty(), qPrintable(QStringLiteral("round %1: %2").arg(round).arg(fault)));
+                }
+            }
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            if (size != source.image.bytes.size())
+                QVERIFY(file.seek(size) && file.write(source.image.bytes.mid(size)) == source.image.bytes.size() - size);
+            for (uint64_t ib : touched)
+                QVERIFY(file.seek(qint64(ib)) && file.write(source.image.page(ib)) == l.pageSize);
         }
-        QVERIFY2(damaged > 200, qPrintable(QString::number(damaged)));
+        QVERIFY2(damaged > 250, qPrintable(QString::number(damaged)));
+        for (const Source& source : sources) { // every round started from the sound file
+            QFile file(source.path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QVERIFY(file.readAll() == source.image.bytes);
+        }
     }
 
     // Opening through PstDocument: a sound file's index comes from the
