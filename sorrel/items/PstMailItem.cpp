@@ -152,7 +152,7 @@ bool isInlineImageName(const QString& name)
 // Copies libpst's bytes of one attachment; false when libpst has none.
 bool loadBytes(pst_file* pf, pst_item_attach* a, QByteArray* out)
 {
-    pst_binary bin = pst_attach_to_mem(pf, a);
+    pst_binary bin = pstAttachToMemChecked(pf, a);
     const bool ok = bin.size && bin.data;
     if (ok)
         *out = QByteArray(bin.data, qsizetype(bin.size));

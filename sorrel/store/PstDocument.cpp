@@ -107,12 +107,14 @@ bool PstDocument::openOnce(const QString& path, bool useCache, bool& fromCache)
         mw::logInfo(QStringLiteral("[profile] pst index from cache: %1 ms").arg(cacheTimer.elapsed()));
     }
 
-    int attributes = 0;
+    PstNameMapResult attributes = PstNameMapResult::Failed;
     {
         QMutexLocker lock(&pstLibraryMutex());
-        attributes = pst_load_extended_attributes(pf);
+        attributes = pstLoadExtendedAttributesChecked(pf);
     }
-    if (attributes != 1) {
+    if (attributes == PstNameMapResult::Damaged)
+        mw::logWarning(QStringLiteral("The name-to-id map is damaged; the file opens without named properties."));
+    if (attributes == PstNameMapResult::Failed) {
         if (fromCache) { // open() tries once more without the cache
             m_failure = Failure::ExtendedAttributes;
             m_handle.reset();
@@ -191,15 +193,12 @@ void pstLoadFolderChildren(PstFolderItem& folder, QList<PstFolderItemPtr>& subfo
         if (folder.depth() != 0)
             node = node->child;
     }
+    int damaged = 0;
     while (node) {
-        std::shared_ptr<PstItem> record;
+        std::shared_ptr<PstItem> record = pstLoadChildRecord(pf, node, damaged);
         pst_desc_tree* next = nullptr;
         {
             QMutexLocker lock(&pstLibraryMutex());
-            if (pst_item* item = pstParseItemChecked(pf, node)) {
-                record = createItemRecord(pf, node, item);
-                pst_freeItem(item);
-            }
             next = node->next;
         }
         if (record) {
@@ -215,4 +214,26 @@ void pstLoadFolderChildren(PstFolderItem& folder, QList<PstFolderItemPtr>& subfo
         }
         node = next;
     }
+    pstReportDamaged(folder, damaged);
+}
+
+std::shared_ptr<PstItem> pstLoadChildRecord(pst_file* pf, pst_desc_tree* node, int& damaged)
+{
+    QMutexLocker lock(&pstLibraryMutex());
+    bool isDamaged = false;
+    pst_item* item = pstParseItemChecked(pf, node, &isDamaged);
+    if (isDamaged)
+        ++damaged;
+    if (!item)
+        return {};
+    std::shared_ptr<PstItem> record = createItemRecord(pf, node, item);
+    pst_freeItem(item);
+    return record;
+}
+
+void pstReportDamaged(PstFolderItem& folder, int damaged)
+{
+    folder.setDamagedCount(damaged);
+    if (damaged > 0)
+        mw::logWarning(QStringLiteral("%1 damaged item(s) skipped in folder \"%2\".").arg(damaged).arg(folder.name()));
 }
