@@ -4,6 +4,8 @@
 // kind of damage on its own, without a crash.
 
 #include "PstWriter.h"
+#include "sorrel/items/PstItemFactory.h"
+#include "sorrel/store/PstDescriptorIndex.h"
 #include "sorrel/store/PstDocument.h"
 #include "sorrel/store/PstSafeParse.h"
 
@@ -12,6 +14,7 @@
 #include <QtTest>
 
 #include <cstring>
+#include <functional>
 
 using namespace pstw;
 
@@ -41,7 +44,8 @@ QByteArray bytesOf(int n, char seed)
 // A mailbox with every structure the item parse reads: multi-block property
 // contexts, values in subnodes, recipient and attachment tables, an embedded
 // message, and named properties.
-void writeMailbox(const QString& path, PstFormat format, PstEncryption encryption)
+// Answers the id of the mail that has all of them.
+MessageId writeMailbox(const QString& path, PstFormat format, PstEncryption encryption)
 {
     PstWriter w(path, format, encryption);
     const FolderId inbox = w.addFolder(w.ipmSubtree(), QStringLiteral("Inbox"));
@@ -62,7 +66,11 @@ void writeMailbox(const QString& path, PstFormat format, PstEncryption encryptio
     m.attachments.push_back(AttachmentSpec::file(QStringLiteral("big.bin"), bytesOf(40000, 3)));
     m.attachments.push_back(AttachmentSpec::message(inner, QStringLiteral("inner.msg")));
     m.props.setText(PropKey::named(pset::publicStrings(), QStringLiteral("X-Custom")), QStringLiteral("v"));
-    w.addMessage(inbox, m);
+    const MessageId outer = w.addMessage(inbox, m);
+    MessageSpec plain;
+    plain.subject = QStringLiteral("plain");
+    plain.body = QStringLiteral("sound neighbour");
+    w.addMessage(inbox, plain);
     const FolderId tasks = w.addFolder(w.ipmSubtree(), QStringLiteral("Tasks"), QStringLiteral("IPF.Task"));
     TaskSpec t;
     t.subject = QStringLiteral("task");
@@ -74,10 +82,79 @@ void writeMailbox(const QString& path, PstFormat format, PstEncryption encryptio
     c.givenName = QStringLiteral("Cy");
     c.email1 = QStringLiteral("cy@example.com");
     w.addContact(contacts, c);
-    QVERIFY2(w.finish(), qPrintable(w.errorString()));
+    if (!w.finish())
+        qWarning("%s", qPrintable(w.errorString()));
+    return outer;
 }
 
+uint16_t get16(const QByteArray& b, qint64 at) { return uint16_t(uint8_t(b[at]) | (uint8_t(b[at + 1]) << 8)); }
+uint32_t get32(const QByteArray& b, qint64 at) { return get16(b, at) | (uint32_t(get16(b, at + 2)) << 16); }
+void put16(QByteArray& b, qint64 at, uint16_t v) { b[at] = char(v & 0xFF); b[at + 1] = char(v >> 8); }
+void put32(QByteArray& b, qint64 at, uint32_t v) { put16(b, at, uint16_t(v)); put16(b, at + 2, uint16_t(v >> 16)); }
+
+// The raw bytes of an unencrypted Unicode file with the index of its sound
+// state, to damage one structure of the mail `outer` at a time. Offsets are
+// file offsets of single-block heaps.
+struct Damage {
+    QByteArray file;
+    pst_file* pf;
+    pst_desc_tree* mail;
+
+    qint64 blockAt(uint64_t id) const { return qint64(pst_getID(pf, id)->offset); }
+    qint64 mailBlock() const { return blockAt(mail->desc->i_id); }
+    // The file offset of heap allocation hid in the heap at block (size too).
+    qint64 alloc(qint64 block, uint32_t hid, qint64* size = nullptr) const
+    {
+        const qint64 map = block + get16(file, block);
+        const qint64 slot = (hid >> 5) & 0x7FF;
+        const qint64 begin = get16(file, map + 4 + 2 * (slot - 1));
+        if (size)
+            *size = get16(file, map + 4 + 2 * slot) - begin;
+        return block + begin;
+    }
+    // The file offset of the property record of id in the context of node
+    // (the mail by default).
+    qint64 record(uint16_t id, const pst_desc_tree* node = nullptr) const
+    {
+        const qint64 block = blockAt((node ? node : mail)->desc->i_id);
+        const qint64 bth = alloc(block, get32(file, block + 4));
+        qint64 size = 0;
+        const qint64 leaf = alloc(block, get32(file, bth + 4), &size);
+        for (qint64 at = leaf; at < leaf + size; at += 8) {
+            if (get16(file, at) == id)
+                return at;
+        }
+        return -1;
+    }
+    // The data block of subnode nid of the mail.
+    qint64 subnode(uint32_t nid) const
+    {
+        const qint64 list = blockAt(mail->assoc_tree->i_id);
+        for (int i = 0; i < get16(file, list + 2); ++i) {
+            const qint64 at = list + 8 + 24 * i;
+            if (get32(file, at) == nid)
+                return blockAt(get32(file, at + 8));
+        }
+        return -1;
+    }
+    // The first block of the index whose id has the internal bit and whose
+    // bytes start with type and level.
+    qint64 internalBlock(uint8_t type, uint8_t level) const
+    {
+        for (size_t i = 0; i < pf->i_count; ++i) {
+            const qint64 at = qint64(pf->i_table[i].offset);
+            if ((pf->i_table[i].i_id & 2) && uint8_t(file[at]) == type && uint8_t(file[at + 1]) == level)
+                return at;
+        }
+        return -1;
+    }
+};
+
+using Damager = std::function<bool(Damage&)>;
+
 } // namespace
+
+Q_DECLARE_METATYPE(Damager)
 
 class TestSafeParse : public QObject {
     Q_OBJECT
@@ -85,6 +162,153 @@ class TestSafeParse : public QObject {
     QTemporaryDir m_dir;
 
 private slots:
+    // One damaged structure of one mail at a time: the mail is refused and
+    // counted, its folder loads the rest, nothing crashes.
+    void damagedItem_data()
+    {
+        QTest::addColumn<Damager>("damage");
+        auto recordOf = [](uint16_t id, std::function<void(Damage&, qint64)> change) {
+            return Damager([=](Damage& d) {
+                const qint64 at = d.record(id);
+                if (at >= 0)
+                    change(d, at);
+                return at >= 0;
+            });
+        };
+        QTest::newRow("heap page map past its block") << Damager([](Damage& d) {
+            put16(d.file, d.mailBlock(), 0xFFF0);
+            return true;
+        });
+        QTest::newRow("heap allocation ending before it starts") << Damager([](Damage& d) {
+            const qint64 map = d.mailBlock() + get16(d.file, d.mailBlock());
+            put16(d.file, map + 4 + 2 * 2, 1);
+            return true;
+        });
+        QTest::newRow("no heap signature") << Damager([](Damage& d) {
+            d.file[d.mailBlock() + 2] = 0;
+            return true;
+        });
+        QTest::newRow("B-tree header with a wrong key size") << Damager([](Damage& d) {
+            d.file[d.alloc(d.mailBlock(), get32(d.file, d.mailBlock() + 4)) + 1] = 4;
+            return true;
+        });
+        QTest::newRow("value in an allocation that does not exist") << recordOf(0x0037, [](Damage& d, qint64 at) {
+            put32(d.file, at + 4, 0x7FE0);
+        });
+        QTest::newRow("date of six bytes") << recordOf(0x0042, [](Damage& d, qint64 at) {
+            put16(d.file, at + 2, 0x0040);
+        });
+        QTest::newRow("unknown property type") << recordOf(0x0037, [](Damage& d, qint64 at) {
+            put16(d.file, at + 2, 0x0099);
+        });
+        QTest::newRow("value in a subnode that does not exist") << recordOf(0x1000, [](Damage& d, qint64 at) {
+            put32(d.file, at + 4, get32(d.file, at + 4) ^ 0x40000);
+        });
+        QTest::newRow("block list total that does not add up") << Damager([](Damage& d) {
+            const qint64 at = d.internalBlock(0x01, 1);
+            if (at >= 0)
+                put32(d.file, at + 4, get32(d.file, at + 4) + 1);
+            return at >= 0;
+        });
+        QTest::newRow("subnode list longer than its block") << Damager([](Damage& d) {
+            put16(d.file, d.blockAt(d.mail->assoc_tree->i_id) + 2, 0x4000);
+            return true;
+        });
+        QTest::newRow("attachment table with rows wider than its columns") << Damager([](Damage& d) {
+            const qint64 table = d.subnode(0x671);
+            if (table >= 0)
+                put16(d.file, d.alloc(table, get32(d.file, table + 4)) + 6, 0x400);
+            return table >= 0;
+        });
+        QTest::newRow("recipient table column past the row") << Damager([](Damage& d) {
+            const qint64 table = d.subnode(0x692);
+            if (table >= 0)
+                put16(d.file, d.alloc(table, get32(d.file, table + 4)) + 22 + 8 * 2 + 4, 0x300);
+            return table >= 0;
+        });
+    }
+
+    void damagedItem()
+    {
+        QFETCH(Damager, damage);
+        const QString sound = m_dir.filePath(QStringLiteral("damage-source.pst"));
+        const MessageId mailId = writeMailbox(sound, PstFormat::Unicode, PstEncryption::None);
+        PstFileHandle h = openIndexed(sound);
+        QVERIFY(h);
+        QFile in(sound);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        Damage d{in.readAll(), h.get(), pstFindDescriptor(h.get(), mailId)};
+        QVERIFY(d.mail && d.mail->assoc_tree);
+        QVERIFY2(damage(d), "the structure to damage was not found");
+        const QString damaged = m_dir.filePath(QStringLiteral("damaged.pst"));
+        QFile out(damaged);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(d.file);
+        out.close();
+
+        PstDocument document;
+        QVERIFY(document.open(damaged));
+        const PstFolderItemPtr fileNode = document.parse(damaged);
+        QVERIFY(fileNode);
+        PstFolderItemPtr inbox;
+        for (const PstFolderItemPtr& top : fileNode->subfolders()) {
+            top->loadChildren();
+            for (const PstFolderItemPtr& f : top->subfolders()) {
+                if (f->name() == QLatin1String("Inbox"))
+                    inbox = f;
+            }
+        }
+        QVERIFY(inbox);
+        inbox->loadChildren();
+        QCOMPARE(inbox->damagedCount(), 1);
+        QCOMPARE(inbox->damagedText(), QStringLiteral("1 damaged item(s) skipped"));
+        QCOMPARE(inbox->items().size(), 1);
+        QCOMPARE(inbox->items().first()->subject(), QStringLiteral("plain"));
+        QVERIFY(!loadItemById(document.handle(), mailId));
+    }
+
+    // A name-to-id map whose named string lies outside its string stream:
+    // the file opens without named properties and its items still load.
+    void damagedNameMap()
+    {
+        const QString sound = m_dir.filePath(QStringLiteral("map-source.pst"));
+        writeMailbox(sound, PstFormat::Unicode, PstEncryption::None);
+        PstFileHandle h = openIndexed(sound);
+        QVERIFY(h);
+        QFile in(sound);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        Damage d{in.readAll(), h.get(), nullptr};
+        const pst_desc_tree* map = pstFindDescriptor(h.get(), 0x61);
+        QVERIFY(map);
+        const qint64 record = d.record(0x0003, map);
+        QVERIFY(record >= 0);
+        qint64 size = 0;
+        const qint64 entries = d.alloc(d.blockAt(map->desc->i_id), get32(d.file, record + 4), &size);
+        bool named = false;
+        for (qint64 at = entries; at < entries + size && !named; at += 8) {
+            if ((named = get16(d.file, at + 4) & 1))
+                put32(d.file, at, 0x7FFFFFF0);
+        }
+        QVERIFY(named);
+        const QString damaged = m_dir.filePath(QStringLiteral("map-damaged.pst"));
+        QFile out(damaged);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(d.file);
+        out.close();
+
+        PstFileHandle raw = makePstFileHandle();
+        QCOMPARE(pst_open(raw.get(), QFile::encodeName(damaged).constData(), nullptr), 0);
+        QCOMPARE(pst_load_index(raw.get()), 0);
+        QCOMPARE(int(pstLoadExtendedAttributesChecked(raw.get())), int(PstNameMapResult::Damaged));
+        QVERIFY(!raw->x_head);
+
+        PstDocument document;
+        QVERIFY(document.open(damaged));
+        const PstFolderItemPtr fileNode = document.parse(damaged);
+        QVERIFY(fileNode);
+        QVERIFY(!fileNode->subfolders().isEmpty());
+    }
+
     void soundFiles_data()
     {
         QTest::addColumn<QString>("path");
