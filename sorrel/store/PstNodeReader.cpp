@@ -1,6 +1,7 @@
 #include "sorrel/store/PstNodeReader.h"
 
 #include <cstdlib>
+#include <sys/stat.h>
 
 using namespace pstnode;
 
@@ -63,6 +64,11 @@ bool pstnode::isKnownType(uint16_t type)
 PstBlockSource::PstBlockSource(pst_file* pf)
     : m_pf(pf), m_wide(pf && pf->do_read64 != 0), m_fileSize(pf ? pf->size : 0)
 {
+    // The file as it is on disk: a truncated file keeps its header's size.
+    struct stat st;
+    const int fd = pf && pf->fp ? fileno(pf->fp) : -1;
+    if (fd >= 0 && fstat(fd, &st) == 0)
+        m_fileSize = uint64_t(st.st_size);
 }
 
 const pst_index_ll* PstBlockSource::entry(uint64_t id) const
@@ -74,7 +80,7 @@ const pst_index_ll* PstBlockSource::entry(uint64_t id) const
         return nullptr;
     if (e->inflated_size > uint64_t(kMaxBlockBytes))
         return nullptr;
-    if (m_fileSize && (e->offset > m_fileSize || e->size > m_fileSize - e->offset))
+    if (e->offset > m_fileSize || e->size > m_fileSize - e->offset)
         return nullptr;
     return e;
 }

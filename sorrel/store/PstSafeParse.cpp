@@ -16,6 +16,7 @@ constexpr uint32_t kAttachmentTableNid = 0x671;
 constexpr uint64_t kNameToIdMapNid = 0x61;
 constexpr uint16_t kAttachDataObject = 0x3701;
 constexpr int kMaxEmbeddingDepth = 16;  // messages attached to messages attached to ...
+constexpr int kMaxSubnodeNesting = 8;   // subnodes with subnode trees of their own
 
 // Where a property's value reference points: the heap of the structure that
 // holds the record, or a subnode (the structure's own subnodes first).
@@ -115,7 +116,7 @@ public:
         if (depth > kMaxEmbeddingDepth || pc.heap().clientSignature() != 0xBC)
             return false;
         const PstBlockSource::Subnodes* subs = nullptr;
-        if (!pc.subnodes(subs))
+        if (!pc.subnodes(subs) || !nestedSubnodesSound(*subs, 0))
             return false;
         const ValueSpace space{m_source, pc.heap(), subs};
         QList<uint32_t> embedded;
@@ -197,6 +198,21 @@ private:
                 return false;
             if (objectNid)
                 *objectNid = le32(v, 0);
+        }
+        return true;
+    }
+
+    // The subnode trees of subnodes, all the way down: the item parse
+    // collects them all.
+    bool nestedSubnodesSound(const PstBlockSource::Subnodes& subs, int nesting)
+    {
+        for (const PstBlockSource::Subnode& s : subs) {
+            if (!s.sub)
+                continue;
+            PstBlockSource::Subnodes inner;
+            if (nesting >= kMaxSubnodeNesting || !m_source.readSubnodes(s.sub, inner)
+                || !nestedSubnodesSound(inner, nesting + 1))
+                return false;
         }
         return true;
     }
