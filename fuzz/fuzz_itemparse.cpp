@@ -24,6 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (record)
             record->searchText();
         for (pst_item_attach* a = item->attach; a; a = a->next) {
+            if (pst_item* embedded = pstParseEmbeddedChecked(pf, a))
+                pst_freeItem(embedded);
             pst_binary bin = pstAttachToMemChecked(pf, a);
             std::free(bin.data);
         }

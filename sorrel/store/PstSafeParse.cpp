@@ -392,6 +392,24 @@ pst_item* pstParseItemChecked(pst_file* pf, pst_desc_tree* d, bool* damaged)
     return pst_parse_item(pf, d, nullptr);
 }
 
+pst_item* pstParseEmbeddedChecked(pst_file* pf, pst_item_attach* attach)
+{
+    if (!pf || !attach || !attach->i_id)
+        return nullptr;
+    pst_desc_tree d{};
+    d.d_id = attach->id2_val;
+    d.desc = pst_getID(pf, attach->i_id);
+    if (!d.desc)
+        return nullptr;
+    if (!checksSkipped()) {
+        const PstBlockSource source(pf);
+        PstNodeReader pc(source, attach->i_id, 0);
+        if (!pc.load(true))
+            return nullptr;
+    }
+    return pst_parse_item(pf, &d, attach->id2_head);
+}
+
 namespace {
 
 // The attachment's data as libpst will read it: already in memory, or a

@@ -24,6 +24,11 @@ pst_item* pstParseItemChecked(pst_file* pf, pst_desc_tree* d, bool* damaged = nu
 // The checks alone: true when everything pst_parse_item reads for d is sound.
 bool pstItemStructureSound(pst_file* pf, pst_desc_tree* d);
 
+// The message embedded in an attachment (method 5) of an item that came
+// through pstParseItemChecked, whose checks covered the embedded message and
+// its subnodes; null when there is none or its property context is damaged.
+pst_item* pstParseEmbeddedChecked(pst_file* pf, pst_item_attach* attach);
+
 // pst_attach_to_mem, or an empty result when the attachment's data is damaged.
 pst_binary pstAttachToMemChecked(pst_file* pf, pst_item_attach* attach);
 // pst_attach_to_file_base64, or 0 bytes written when the data is damaged.

@@ -348,6 +348,11 @@ private slots:
             pst_item* again = pst_parse_item(pf, d, nullptr);
             QVERIFY(again);
             for (pst_item_attach *a = item->attach, *b = again->attach; a && b; a = a->next, b = b->next) {
+                if (a->method == PST_ATTACH_EMBEDDED) {
+                    pst_item* embedded = pstParseEmbeddedChecked(pf, a);
+                    QVERIFY2(embedded, qPrintable(QStringLiteral("embedded in %1").arg(d->d_id)));
+                    pst_freeItem(embedded);
+                }
                 pst_binary got = pstAttachToMemChecked(pf, a);
                 pst_binary expected = pst_attach_to_mem(pf, b);
                 QCOMPARE(got.size, expected.size);
