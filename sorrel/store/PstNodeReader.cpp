@@ -1,7 +1,14 @@
 #include "sorrel/store/PstNodeReader.h"
 
+#include <QHash>
+
+#include <array>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace pstnode;
 
@@ -21,6 +28,103 @@ qsizetype heapHeaderSize(qsizetype index)
     if (index >= 8 && (index - 8) % 128 == 0)
         return 66;
     return 2;
+}
+
+// libpst's decoding of "compressible" encryption is a substitution of byte
+// values. We take the table from libpst itself, by letting it decode a block
+// holding every byte value once, so that blocks can be read directly and
+// decoded exactly as libpst decodes them. Null if that does not work.
+const std::array<uint8_t, 256>* compressibleDecoding()
+{
+    static const std::optional<std::array<uint8_t, 256>> table = []() -> std::optional<std::array<uint8_t, 256>> {
+        unsigned char bytes[256];
+        for (int i = 0; i < 256; ++i)
+            bytes[i] = uint8_t(i);
+        pst_index_ll entry{4, 0, sizeof bytes, 0, 1};
+        pst_file pf;
+        std::memset(&pf, 0, sizeof pf);
+        pf.fp = fmemopen(bytes, sizeof bytes, "rb");
+        if (!pf.fp)
+            return std::nullopt;
+        pf.do_read64 = 1;
+        pf.encryption = PST_COMP_ENCRYPT;
+        pf.size = sizeof bytes;
+        pf.i_table = &entry;
+        pf.i_count = pf.i_capacity = 1;
+        char* buf = nullptr;
+        const size_t n = pst_ff_getIDblock_dec(&pf, 4, &buf);
+        std::fclose(pf.fp);
+        std::array<uint8_t, 256> decode{};
+        bool seen[256] = {};
+        bool permutation = buf && n == sizeof bytes;
+        for (size_t i = 0; permutation && i < n; ++i) {
+            decode[i] = uint8_t(buf[i]);
+            permutation = !seen[decode[i]];
+            seen[decode[i]] = true;
+        }
+        std::free(buf);
+        return permutation ? std::optional(decode) : std::nullopt;
+    }();
+    return table ? &*table : nullptr;
+}
+
+// Reading windows of the open file: one pread of 64 KiB serves the blocks
+// of neighbouring items, which a folder walk reads one after another (libpst
+// reads them again for the parse, a seek and a read per block). Per file,
+// for the life of its handle; touched only under pstLibraryMutex().
+struct FileWindows {
+    static constexpr qsizetype kWindow = 64 * 1024;
+    struct Window {
+        uint64_t offset = 0;
+        QByteArray bytes;
+        uint64_t used = 0;
+    };
+    int fd = -1;
+    uint64_t size = 0;
+    const FILE* stream = nullptr;
+    const char* name = nullptr;
+    const pst_index_ll* index = nullptr;
+    // Direct reads are checked against libpst's own once per file, for a
+    // data block and an internal block: 0 unchecked, 1 same, -1 different.
+    int sameAsLibpst[2] = {0, 0};
+    std::array<Window, 4> windows;
+    uint64_t clock = 0;
+
+    // The raw bytes [offset, offset + n), or false when the file has fewer.
+    bool read(uint64_t offset, qsizetype n, char* out)
+    {
+        if (offset > size || uint64_t(n) > size - offset)
+            return false;
+        if (n > kWindow / 2)
+            return pread(fd, out, size_t(n), off_t(offset)) == ssize_t(n);
+        Window* hit = nullptr;
+        Window* oldest = &windows[0];
+        for (Window& w : windows) {
+            if (offset >= w.offset && offset + uint64_t(n) <= w.offset + uint64_t(w.bytes.size()))
+                hit = &w;
+            if (w.used < oldest->used)
+                oldest = &w;
+        }
+        if (!hit) {
+            hit = oldest;
+            hit->offset = offset & ~uint64_t(4095);
+            const qsizetype length = qsizetype(qMin<uint64_t>(kWindow, size - hit->offset));
+            hit->bytes.resize(length);
+            const ssize_t got = pread(fd, hit->bytes.data(), size_t(length), off_t(hit->offset));
+            hit->bytes.resize(got > 0 ? qsizetype(got) : 0);
+            if (offset + uint64_t(n) > hit->offset + uint64_t(hit->bytes.size()))
+                return false;
+        }
+        hit->used = ++clock;
+        std::memcpy(out, hit->bytes.constData() + (offset - hit->offset), size_t(n));
+        return true;
+    }
+};
+
+QHash<const pst_file*, FileWindows>& fileWindows()
+{
+    static QHash<const pst_file*, FileWindows> files;
+    return files;
 }
 
 } // namespace
@@ -64,11 +168,52 @@ bool pstnode::isKnownType(uint16_t type)
 PstBlockSource::PstBlockSource(pst_file* pf)
     : m_pf(pf), m_wide(pf && pf->do_read64 != 0), m_fileSize(pf ? pf->size : 0)
 {
-    // The file as it is on disk: a truncated file keeps its header's size.
-    struct stat st;
     const int fd = pf && pf->fp ? fileno(pf->fp) : -1;
-    if (fd >= 0 && fstat(fd, &st) == 0)
-        m_fileSize = uint64_t(st.st_size);
+    if (fd < 0)
+        return;  // not a file on disk: blocks go through libpst
+    // The file as it is on disk (a truncated file keeps its header's size),
+    // taken once per open file: its stream, name and index tell it apart
+    // from an earlier file in the same structure.
+    FileWindows& file = fileWindows()[pf];
+    if (file.fd != fd || file.stream != pf->fp || file.name != pf->fname || file.index != pf->i_table) {
+        struct stat st;
+        file = FileWindows();
+        file.fd = fd;
+        file.stream = pf->fp;
+        file.name = pf->fname;
+        file.index = pf->i_table;
+        file.size = fstat(fd, &st) == 0 ? uint64_t(st.st_size) : pf->size;
+    }
+    m_fileSize = file.size;
+    if (pf->encryption == PST_NO_ENCRYPT || (pf->encryption == PST_COMP_ENCRYPT && compressibleDecoding()))
+        m_fd = fd;
+}
+
+// Blocks stored as they are (not zlib-compressed) in unencrypted or
+// compressible files are read here, through the file's windows, and decoded
+// as libpst decodes them; false leaves the block to libpst.
+bool PstBlockSource::readDirect(const pst_index_ll& e, QByteArray& out) const
+{
+    if (m_fd < 0 || (e.inflated_size && e.inflated_size != e.size))
+        return false;
+    out.resize(qsizetype(e.size));
+    if (!fileWindows()[m_pf].read(e.offset, out.size(), out.data())) {
+        out.clear();
+        return true;  // a short file: the block is not there
+    }
+    // Block lists and subnode lists are stored unencrypted.
+    if (m_pf->encryption == PST_COMP_ENCRYPT && !(e.i_id & kInternalBlockBit)) {
+        const std::array<uint8_t, 256>& decode = *compressibleDecoding();
+        auto* p = reinterpret_cast<uint8_t*>(out.data());
+        for (qsizetype i = 0; i < out.size(); ++i)
+            p[i] = decode[p[i]];
+    }
+    return true;
+}
+
+void pstForgetFileWindows(const pst_file* pf)
+{
+    fileWindows().remove(pf);
 }
 
 const pst_index_ll* PstBlockSource::entry(uint64_t id) const
@@ -87,8 +232,23 @@ const pst_index_ll* PstBlockSource::entry(uint64_t id) const
 
 QByteArray PstBlockSource::readBlock(uint64_t id) const
 {
-    if (!entry(id))
+    const pst_index_ll* e = entry(id);
+    if (!e)
         return {};
+    int* same = m_fd >= 0 ? &fileWindows()[m_pf].sameAsLibpst[(id & kInternalBlockBit) ? 1 : 0] : nullptr;
+    QByteArray direct;
+    if (same && *same >= 0 && readDirect(*e, direct)) {
+        if (*same == 1)
+            return direct;
+        *same = direct == readThroughLibpst(id) ? 1 : -1;
+        if (*same == 1)
+            return direct;
+    }
+    return readThroughLibpst(id);
+}
+
+QByteArray PstBlockSource::readThroughLibpst(uint64_t id) const
+{
     char* buf = nullptr;
     const size_t n = pst_ff_getIDblock_dec(m_pf, id, &buf);
     QByteArray out;
@@ -162,6 +322,15 @@ bool PstBlockSource::walkTree(uint64_t id, int maxLevel, bool readData, QList<QB
     return true;
 }
 
+const PstBlockSource::Subnode* PstBlockSource::find(const Subnodes& subnodes, uint32_t nid)
+{
+    for (const Subnode& s : subnodes) {
+        if (s.nid == nid)
+            return &s;
+    }
+    return nullptr;
+}
+
 bool PstBlockSource::readSubnodes(uint64_t id, Subnodes& out) const
 {
     return walkSubnodes(id, 1, out);
@@ -194,7 +363,7 @@ bool PstBlockSource::walkSubnodes(uint64_t id, int maxLevel, Subnodes& out) cons
         const uint64_t sub = m_wide ? le64(b, at + 2 * idSize) : le32(b, at + 2 * idSize);
         if (!entry(first) || (sub && !entry(sub)) || out.size() >= kMaxSubnodes)
             return false;
-        out.insert(le32(b, at), Subnode{first, sub});
+        out.append(Subnode{le32(b, at), first, sub});
     }
     return true;
 }
@@ -369,8 +538,8 @@ bool PstNodeReader::value(uint16_t type, uint32_t hnid, QByteArray& out) const
     const PstBlockSource::Subnodes* subs = nullptr;
     if (!subnodes(subs))
         return false;
-    const auto it = subs->constFind(hnid);
-    if (it == subs->cend())
+    const PstBlockSource::Subnode* it = PstBlockSource::find(*subs, hnid);
+    if (!it)
         return false;
     QList<QByteArray> blocks;
     qsizetype budget = kMaxTreeBytes;

@@ -74,14 +74,19 @@ public:
     bool checkTree(uint64_t id, uint64_t& totalBytes) const;
 
     struct Subnode {
+        uint32_t nid = 0;
         uint64_t data = 0;  // data tree of the subnode
         uint64_t sub = 0;   // its own subnode tree, 0 for none
     };
-    using Subnodes = QHash<uint32_t, Subnode>;
+    // In list order; a node has a handful, so a scan finds one.
+    using Subnodes = QList<Subnode>;
+    static const Subnode* find(const Subnodes& subnodes, uint32_t nid);
     // Every entry of the subnode tree rooted at id (an SLBLOCK or SIBLOCK).
     bool readSubnodes(uint64_t id, Subnodes& out) const;
 
 private:
+    bool readDirect(const pst_index_ll& e, QByteArray& out) const;
+    QByteArray readThroughLibpst(uint64_t id) const;
     bool walkTree(uint64_t id, int maxLevel, bool readData, QList<QByteArray>* out, qsizetype& budget,
                   uint64_t& totalBytes) const;
     bool walkSubnodes(uint64_t id, int maxLevel, Subnodes& out) const;
@@ -89,7 +94,12 @@ private:
     pst_file* m_pf;
     bool m_wide;
     uint64_t m_fileSize;
+    int m_fd = -1;  // for direct reads; -1 when blocks go through libpst
 };
+
+// Drops what PstBlockSource keeps of an open file (its size, read windows);
+// called when the file is closed, under pstLibraryMutex().
+void pstForgetFileWindows(const pst_file* pf);
 
 class PstHeap {
 public:

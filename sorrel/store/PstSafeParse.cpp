@@ -31,9 +31,8 @@ struct ValueSpace {
         for (const auto* list : {subnodes, outer}) {
             if (!list)
                 continue;
-            const auto it = list->constFind(nid);
-            if (it != list->cend())
-                return &*it;
+            if (const PstBlockSource::Subnode* s = PstBlockSource::find(*list, nid))
+                return s;
         }
         return nullptr;
     }
