@@ -3,7 +3,8 @@
 #
 # The label "tsan" marks tests that also run under ThreadSanitizer (threads of
 # our own: the loader, search, export); the target mw_tsan_tests builds them.
-# Under sanitizers every test gets the project's sanitizer options.
+# Under sanitizers every test gets the project's sanitizer options; TSan's
+# reports go to files that scripts/test-sanitizers.sh judges.
 #
 # Builds a QtTest executable and registers it with CTest. Every test gets its
 # own HOME and TMPDIR under the build tree, so it never touches the user's
@@ -39,6 +40,6 @@ function(mw_add_test)
     set_property(TEST ${T_NAME} APPEND PROPERTY ENVIRONMENT
       "ASAN_OPTIONS=detect_leaks=0:abort_on_error=0:allocator_may_return_null=1"
       "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:suppressions=${supp}/ubsan.supp"
-      "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${supp}/tsan.supp")
+      "TSAN_OPTIONS=exitcode=0:second_deadlock_stack=1:log_path=${CMAKE_BINARY_DIR}/tsan-reports/${T_NAME}:suppressions=${supp}/tsan.supp")
   endif()
 endfunction()

@@ -32,6 +32,20 @@ configure() {  # dir, extra cmake args...
   cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
 }
 
+# Qt's libraries are not built with TSan, so the order they create between
+# threads (thread pool, futures, queued signals, QMutex's slow path) is
+# invisible to it: a report with a Qt frame in it is listed, not failed on.
+# A report without one is a race in code of ours and fails the run.
+tsan_verdict() {
+  local dir=$1 ours=0 qt=0
+  [ -d "$dir" ] || { echo "[sanitizers] tsan: no reports"; return 0; }
+  while IFS= read -r -d '' report; do
+    if grep -q 'libQt6' <<<"$report"; then qt=$((qt + 1)); else ours=$((ours + 1)); echo "$report"; fi
+  done < <(cat "$dir"/* 2>/dev/null | awk 'BEGIN{RS="==================\n"} /WARNING: ThreadSanitizer/ {printf "%s%c", $0, 0}')
+  echo "[sanitizers] tsan: $ours report(s) in our own code, $qt through Qt's uninstrumented synchronisation (listed in $dir)"
+  [ "$ours" -eq 0 ]
+}
+
 "$here/scripts/deps.sh"
 for part in "${parts[@]}"; do
   start=$SECONDS
@@ -44,7 +58,9 @@ for part in "${parts[@]}"; do
     tsan)
       configure "$here/build-tsan" "-DMARROWIN_SANITIZE=thread"
       cmake --build "$here/build-tsan" --parallel "$jobs" --target mw_tsan_tests
+      rm -rf "$here/build-tsan/tsan-reports"
       (cd "$here/build-tsan" && ctest --output-on-failure --parallel "$jobs" -L tsan)
+      tsan_verdict "$here/build-tsan/tsan-reports"
       ;;
     fuzz)
       configure "$here/build-fuzz" -DMARROWIN_FUZZ=ON "-DMARROWIN_SANITIZE=address,undefined" \

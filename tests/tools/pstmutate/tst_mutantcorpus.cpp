@@ -68,8 +68,14 @@ class TestMutantCorpus : public QObject {
             args << a.replace(QLatin1String("{pst}"), pst).replace(QLatin1String("{out}"), out.path());
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("exitcode=%1:detect_leaks=0:allocator_may_return_null=1").arg(kAsanExit));
-        env.insert(QStringLiteral("UBSAN_OPTIONS"), QStringLiteral("halt_on_error=1:exitcode=%1:print_stacktrace=1").arg(kUbsanExit));
+        // The suite's sanitizer options (suppressions among them), with exit
+        // codes of our own so that a report is told from a refused file.
+        auto withExit = [&](const char* name, const QString& own) {
+            const QString inherited = env.value(QLatin1String(name));
+            env.insert(QLatin1String(name), inherited.isEmpty() ? own : inherited + QLatin1Char(':') + own);
+        };
+        withExit("ASAN_OPTIONS", QStringLiteral("exitcode=%1:detect_leaks=0:allocator_may_return_null=1").arg(kAsanExit));
+        withExit("UBSAN_OPTIONS", QStringLiteral("halt_on_error=1:exitcode=%1:print_stacktrace=1").arg(kUbsanExit));
         p.setProcessEnvironment(env);
         p.setProcessChannelMode(QProcess::MergedChannels);
         p.start(buildPath(QStringLiteral("bin/marrowin-cli")), args);
