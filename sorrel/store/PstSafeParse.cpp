@@ -72,6 +72,32 @@ bool multiValueSound(uint16_t type, QByteArrayView v)
     return true;
 }
 
+// The property types libpst's item parse reads safely. It misreads the
+// others [MS-PST] allows (32-bit floats, error codes, currency, application
+// times, server ids, multi-valued times and more) for the properties it
+// knows, so a record of such a type is treated as damage; none of them
+// occurs in the properties of the mailboxes we test with.
+bool libpstReadsType(uint16_t type)
+{
+    switch (type) {
+    case 0x0002: case 0x0003: case 0x0005: case 0x000B: case 0x000D: case 0x0014: case 0x001E: case 0x001F:
+    case 0x0040: case 0x0048: case 0x0102:
+    case 0x1003: case 0x1014: case 0x101E: case 0x101F: case 0x1102:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Properties libpst compares as text to classify the item: any other type
+// makes it read a text that is not there.
+bool typeFitsProperty(uint16_t id, uint16_t type)
+{
+    if (id == 0x001A || id == 0x3613)  // message class, container class
+        return type == 0x001E || type == 0x001F;
+    return libpstReadsType(type);
+}
+
 enum class Verdict { Sound, Damaged, NotAnItem };
 
 // Folders and messages: the nodes we list, always a property context.
@@ -122,7 +148,7 @@ public:
         bool sound = true;
         const bool walked = pc.forEachRecord([&](uint16_t id, uint16_t type, uint32_t hnid) {
             uint32_t objectNid = 0;
-            sound = checkValue(space, type, hnid, &objectNid);
+            sound = typeFitsProperty(id, type) && checkValue(space, type, hnid, &objectNid);
             if (sound && id == kAttachDataObject && objectNid)
                 embedded.append(objectNid);
             return sound;
@@ -263,7 +289,8 @@ private:
             const qsizetype at = 22 + 8 * i;
             const Column c{le16(info, at), le16(info, at + 4), uint8_t(info[at + 6]), uint8_t(info[at + 7])};
             const int fixed = fixedTypeSize(c.type);
-            if (fixed < 0 || c.offset + c.size > end1 || c.bit >= 8 * (rowSize - end1))
+            if (fixed < 0 || !typeFitsProperty(le16(info, at + 2), c.type) || c.offset + c.size > end1
+                || c.bit >= 8 * (rowSize - end1))
                 return false;
             // Values up to eight bytes sit in the row; the others are references.
             if (c.size != (fixed > 0 && fixed <= 8 ? fixed : 4))
