@@ -201,6 +201,12 @@ private slots:
         QTest::newRow("unknown property type") << recordOf(0x0037, [](Damage& d, qint64 at) {
             put16(d.file, at + 2, 0x0099);
         });
+        QTest::newRow("error code where libpst expects a number") << recordOf(0x0E07, [](Damage& d, qint64 at) {
+            put16(d.file, at + 2, 0x000A);
+        });
+        QTest::newRow("message class that is not text") << recordOf(0x001A, [](Damage& d, qint64 at) {
+            put16(d.file, at + 2, 0x0102);
+        });
         QTest::newRow("value in a subnode that does not exist") << recordOf(0x1000, [](Damage& d, qint64 at) {
             put32(d.file, at + 4, get32(d.file, at + 4) ^ 0x40000);
         });
