@@ -9,6 +9,7 @@
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 using namespace pstnode;
 
@@ -86,7 +87,7 @@ struct FileWindows {
     const pst_index_ll* index = nullptr;
     // Direct reads are checked against libpst's own once per file, for a
     // data block and an internal block: 0 unchecked, 1 same, -1 different.
-    int sameAsLibpst[2] = {0, 0};
+    int sameAsLibpst[3] = {0, 0, 0};  // data, internal, compressed
     std::array<Window, 4> windows;
     uint64_t clock = 0;
 
@@ -189,17 +190,29 @@ PstBlockSource::PstBlockSource(pst_file* pf)
         m_fd = fd;
 }
 
-// Blocks stored as they are (not zlib-compressed) in unencrypted or
-// compressible files are read here, through the file's windows, and decoded
-// as libpst decodes them; false leaves the block to libpst.
+// Blocks of unencrypted or compressible files are read here, through the
+// file's windows, and decoded as libpst decodes them; false leaves the block
+// to libpst. A zlib-compressed block (Outlook 2013 files) must inflate whole
+// to its recorded size: libpst would hand on a half-inflated buffer, whose
+// unset bytes differ between our read and its own.
 bool PstBlockSource::readDirect(const pst_index_ll& e, QByteArray& out) const
 {
-    if (m_fd < 0 || (e.inflated_size && e.inflated_size != e.size))
+    const bool compressed = e.inflated_size && e.inflated_size != e.size;
+    if (m_fd < 0 || (compressed && m_pf->encryption != PST_NO_ENCRYPT))
         return false;
     out.resize(qsizetype(e.size));
     if (!fileWindows()[m_pf].read(e.offset, out.size(), out.data())) {
         out.clear();
         return true;  // a short file: the block is not there
+    }
+    if (compressed) {
+        QByteArray inflated(qsizetype(e.inflated_size), Qt::Uninitialized);
+        uLongf length = uLongf(e.inflated_size);
+        const bool whole = uncompress(reinterpret_cast<Bytef*>(inflated.data()), &length,
+                                      reinterpret_cast<const Bytef*>(out.constData()), uLong(out.size())) == Z_OK
+            && length == uLongf(e.inflated_size);
+        out = whole ? inflated : QByteArray();
+        return true;
     }
     // Block lists and subnode lists are stored unencrypted.
     if (m_pf->encryption == PST_COMP_ENCRYPT && !(e.i_id & kInternalBlockBit)) {
@@ -235,10 +248,11 @@ QByteArray PstBlockSource::readBlock(uint64_t id) const
     const pst_index_ll* e = entry(id);
     if (!e)
         return {};
-    int* same = m_fd >= 0 ? &fileWindows()[m_pf].sameAsLibpst[(id & kInternalBlockBit) ? 1 : 0] : nullptr;
+    const int kind = e->inflated_size && e->inflated_size != e->size ? 2 : (id & kInternalBlockBit) ? 1 : 0;
+    int* same = m_fd >= 0 ? &fileWindows()[m_pf].sameAsLibpst[kind] : nullptr;
     QByteArray direct;
     if (same && *same >= 0 && readDirect(*e, direct)) {
-        if (*same == 1)
+        if (*same == 1 || direct.isEmpty())
             return direct;
         *same = direct == readThroughLibpst(id) ? 1 : -1;
         if (*same == 1)
@@ -280,6 +294,9 @@ bool PstBlockSource::walkTree(uint64_t id, int maxLevel, bool readData, QList<QB
         if (!readData) {
             const pst_index_ll* e = entry(id);
             if (!e)
+                return false;
+            // A compressed block must inflate whole (readBlock checks it).
+            if (e->inflated_size && e->inflated_size != e->size && readBlock(id).isEmpty())
                 return false;
             totalBytes += e->inflated_size ? e->inflated_size : e->size;
             return true;
