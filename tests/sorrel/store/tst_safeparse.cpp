@@ -315,6 +315,43 @@ private slots:
         QVERIFY(!fileNode->subfolders().isEmpty());
     }
 
+    // Outlook 2013 files keep blocks zlib-compressed: one whose stream is
+    // damaged no longer inflates to its size, and its item is refused
+    // (libpst would parse a half-inflated buffer).
+    void damagedCompressedBlock()
+    {
+        const QString source = qEnvironmentVariable("MARROWIN_OST_1");
+        const QString copy = m_dir.filePath(QStringLiteral("compressed.ost"));
+        QFile::remove(copy);
+        QVERIFY(QFile::copy(source, copy));
+        QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
+        uint64_t id = 0;
+        qint64 at = -1;
+        {
+            PstFileHandle h = openIndexed(copy);
+            QVERIFY(h);
+            for (pst_desc_tree* d = h->d_head; d && at < 0; d = pst_getNextDptr(d)) {
+                if ((d->d_id & 0x1F) != 0x04 || !d->desc || d->desc->inflated_size == d->desc->size)
+                    continue;
+                id = d->d_id;
+                at = qint64(d->desc->offset + d->desc->size / 2);
+            }
+        }
+        QVERIFY2(at >= 0, "no compressed message block");
+        QFile f(copy);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        f.seek(at);
+        const char byte = char(f.peek(1).at(0) ^ 0x5A);
+        f.write(&byte, 1);
+        f.close();
+
+        PstFileHandle h = openIndexed(copy);
+        QVERIFY(h);
+        bool damaged = false;
+        QVERIFY(!pstParseItemChecked(h.get(), pstFindDescriptor(h.get(), id), &damaged));
+        QVERIFY(damaged);
+    }
+
     void soundFiles_data()
     {
         QTest::addColumn<QString>("path");
