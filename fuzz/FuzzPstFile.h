@@ -33,6 +33,6 @@ public:
 private:
     QByteArray m_image;
     QList<pst_index_ll> m_index;
-    pst_file m_pf{};
-    pst_desc_tree m_desc{};
+    alignas(8) pst_file m_pf{};
+    alignas(8) pst_desc_tree m_desc{};  // nodes are heap blocks in a real file
 };
