@@ -12,7 +12,6 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -24,6 +23,7 @@ namespace {
 
 const char* const kUsage =
     "Usage: marrowin-cli [--json] tree FILE | items FILE FOLDER | show FILE ID | check FILE\n"
+    "       marrowin-cli --help | --version\n"
     "  FOLDER: folder names joined by '/' as 'tree' prints them, from the first level below the file\n"
     "          (e.g. \"Top of Personal Folders/Inbox\"; \"\" is the file itself), or #ID with a folder id\n"
     "  ID:     a descriptor id as 'tree' and 'items' print it (decimal, or hexadecimal with 0x)\n"
@@ -62,13 +62,6 @@ QString kindName(PstItemKind kind)
     return QStringLiteral("unknown");
 }
 
-// The descriptor id that finds the record again ('show'); the record's own id
-// is set for mails and folders only.
-uint64_t descriptorId(const PstItem& item)
-{
-    return item.descriptor() ? item.descriptor()->d_id : item.id();
-}
-
 QString oneLine(QString text)
 {
     for (QChar& c : text) {
@@ -80,8 +73,7 @@ QString oneLine(QString text)
 
 QString listDate(const PstItem& item)
 {
-    const qint64 seconds = item.sortTime();
-    return seconds ? dateText(seconds, QStringLiteral("yyyy/MM/dd")) : QString();
+    return optionalDateText(item.sortTime(), kListDateFormat);
 }
 
 QString fieldValue(const QVariant& value)
@@ -184,13 +176,13 @@ int listItems(const PstFolderItemPtr& folder, bool json)
     QJsonArray records;
     for (const std::shared_ptr<PstItem>& item : folder->items()) {
         if (json) {
-            records.append(QJsonObject{{"id", QString::number(descriptorId(*item))},
+            records.append(QJsonObject{{"id", QString::number(item->id())},
                                        {"kind", kindName(item->kind())},
                                        {"title", item->title()},
                                        {"subject", item->subject()},
                                        {"date", listDate(*item)}});
         } else {
-            out() << descriptorId(*item) << '\t' << kindName(item->kind()) << '\t' << oneLine(item->title()) << '\t'
+            out() << item->id() << '\t' << kindName(item->kind()) << '\t' << oneLine(item->title()) << '\t'
                   << oneLine(item->subject()) << '\t' << listDate(*item) << '\n';
         }
     }
@@ -206,6 +198,7 @@ int showItem(const PstItem& item, uint64_t id, bool json)
         for (const auto& attachment : static_cast<const PstMailItem&>(item).attachments())
             attachments << attachment->name;
     }
+    const PstItemBody body = item.loadBody();
     if (json) {
         QJsonObject fields;
         for (auto it = item.fields().cbegin(); it != item.fields().cend(); ++it)
@@ -215,6 +208,8 @@ int showItem(const PstItem& item, uint64_t id, bool json)
                                            {"title", item.title()},
                                            {"subject", item.subject()},
                                            {"fields", fields},
+                                           {"body", body.plain},
+                                           {"html", body.html},
                                            {"attachments", QJsonArray::fromStringList(attachments)}})
                      .toJson();
         return 0;
@@ -223,26 +218,29 @@ int showItem(const PstItem& item, uint64_t id, bool json)
           << "\nsubject: " << item.subject() << '\n';
     for (auto it = item.fields().cbegin(); it != item.fields().cend(); ++it)
         out() << it.key() << ": " << fieldValue(it.value()) << '\n';
+    if (!body.plain.isEmpty())
+        out() << "body: " << body.plain << '\n';
+    if (!body.html.isEmpty())
+        out() << "html: " << body.html << '\n';
     for (const QString& name : attachments)
         out() << "attachment: " << name << '\n';
     return 0;
 }
 
-// Everything the viewer reads of one record: its texts, the mail's body as
-// shown and searched, every attachment's bytes, and the record parsed again
-// by id as search results are. Attachment bytes are dropped again at once.
+// Everything the viewer reads of one record: its texts, its body as shown
+// and searched, every attachment's bytes, and the record parsed again by id
+// as search results are.
 void readAsShown(const PstFileHandle& handle, PstItem& item)
 {
+    const PstItemBody body = item.loadBody();
     item.searchText();
-    item.infoSections();
+    item.infoSections(body);
     item.fieldTextFresh(PstSearchField::Body);
     if (item.kind() == PstItemKind::Mail) {
         auto& mail = static_cast<PstMailItem&>(item);
-        mail.displayHtml();
-        for (const auto& attachment : mail.attachments()) {
-            mail.ensureAttachmentData(*attachment);
-            attachment->data.clear();
-        }
+        mail.displayHtml(body);
+        for (const auto& attachment : mail.attachments())
+            mail.loadAttachmentData(*attachment);
     }
     if (item.descriptor())
         loadItemById(handle, item.descriptor()->d_id);
@@ -310,7 +308,18 @@ int openFailed(const PstDocument& document, bool json)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
+    // The same names as the program, so both use one settings store.
+    QCoreApplication::setOrganizationName(QString::fromLatin1(ProductProfile::kOrganizationName));
+    QCoreApplication::setApplicationName(QString::fromLatin1(ProductProfile::kApplicationName));
     QStringList args = app.arguments().mid(1);
+    if (args == QStringList{QStringLiteral("--help")} || args == QStringList{QStringLiteral("-h")}) {
+        out() << kUsage;
+        return 0;
+    }
+    if (args == QStringList{QStringLiteral("--version")}) {
+        out() << "marrowin-cli " << ProductProfile::kVersion << '\n';
+        return 0;
+    }
     const bool json = args.removeAll(QStringLiteral("--json")) > 0;
     if (args.isEmpty())
         return usage();
@@ -327,9 +336,8 @@ int main(int argc, char* argv[])
     if (command == QLatin1String("show") && !parseId(args.at(1), id))
         return usage();
 
-    const QString logDir = ProductProfile::logDirectory();
-    QDir().mkpath(logDir);
-    Corbelin::ILogConfig::InitializeLogConfig(QDir::toNativeSeparators(logDir).toStdString());
+    ProductProfile::makeDirectories();
+    Corbelin::ILogConfig::InitializeLogConfig(ProductProfile::logDirectory().toStdString());
     // Qt's own messages (the records' debug lines among them) go to the log,
     // in the host's line form, not onto the terminal.
     HostLog::installMessageHandler();

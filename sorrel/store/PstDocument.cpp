@@ -1,8 +1,8 @@
 #include "sorrel/store/PstDocument.h"
 
 #include "common/Log.h"
-#include "sorrel/items/PstItemFactory.h"
 #include "sorrel/store/PstDescriptorIndex.h"
+#include "sorrel/store/PstFolderChildren.h"
 #include "sorrel/store/PstIndexCache.h"
 #include "sorrel/store/PstSafeParse.h"
 
@@ -195,45 +195,29 @@ void pstLoadFolderChildren(PstFolderItem& folder, QList<PstFolderItemPtr>& subfo
     }
     int damaged = 0;
     while (node) {
-        std::shared_ptr<PstItem> record = pstLoadChildRecord(pf, node, damaged);
-        pst_desc_tree* next = nullptr;
+        PstFolderChild child = pstReadFolderChild(pf, node, folder);
         {
             QMutexLocker lock(&pstLibraryMutex());
-            next = node->next;
+            node = node->next;
         }
-        if (record) {
-            record->setDepth(folder.depth() + 1);
-            record->setDescriptor(node);
-            if (record->kind() == PstItemKind::Folder) {
-                auto sub = std::static_pointer_cast<PstFolderItem>(record);
-                sub->setChildLoader(pstLoadFolderChildren);
-                subfolders.append(std::move(sub));
-            } else {
-                items.append(std::move(record));
-            }
+        switch (child.outcome) {
+        case PstChildOutcome::Item:
+            items.append(std::move(child.record));
+            break;
+        case PstChildOutcome::Folder: {
+            auto sub = std::static_pointer_cast<PstFolderItem>(child.record);
+            sub->setChildLoader(pstLoadFolderChildren);
+            subfolders.append(std::move(sub));
+            break;
         }
-        node = next;
+        case PstChildOutcome::Damaged:
+            ++damaged;
+            break;
+        case PstChildOutcome::NotShown:
+        case PstChildOutcome::Unparsed:
+        case PstChildOutcome::NoItem:
+            break;
+        }
     }
     pstReportDamaged(folder, damaged);
-}
-
-std::shared_ptr<PstItem> pstLoadChildRecord(pst_file* pf, pst_desc_tree* node, int& damaged)
-{
-    QMutexLocker lock(&pstLibraryMutex());
-    bool isDamaged = false;
-    pst_item* item = pstParseItemChecked(pf, node, &isDamaged);
-    if (isDamaged)
-        ++damaged;
-    if (!item)
-        return {};
-    std::shared_ptr<PstItem> record = createItemRecord(pf, node, item);
-    pst_freeItem(item);
-    return record;
-}
-
-void pstReportDamaged(PstFolderItem& folder, int damaged)
-{
-    folder.setDamagedCount(damaged);
-    if (damaged > 0)
-        mw::logWarning(QStringLiteral("%1 damaged item(s) skipped in folder \"%2\".").arg(damaged).arg(folder.name()));
 }

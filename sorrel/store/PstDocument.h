@@ -37,19 +37,10 @@ private:
     Failure m_failure = Failure::None;
 };
 
-// One descriptor of a folder walk: parsed and turned into a record under the
-// library lock (taken here). A descriptor whose structures are damaged gives
-// no record and adds one to damaged; one that is no item of ours (an unknown
-// class, no data) gives no record silently. Every walk over a folder's
-// descriptors uses this, then pstReportDamaged once for the folder.
-std::shared_ptr<PstItem> pstLoadChildRecord(pst_file* pf, pst_desc_tree* node, int& damaged);
-// Stores the count of skipped descriptors on the folder and, when there are
-// any, logs them.
-void pstReportDamaged(PstFolderItem& folder, int damaged);
-
-// The child loader every folder of an open file keeps: parses the folder's
+// The child loader every folder of an open file keeps: reads the folder's
 // child descriptors (for a file node: its top-of-folders node and the nodes
-// after it) into subfolders and items, in descriptor order. Undecodable
-// descriptors are skipped. Takes the library lock per descriptor.
+// after it) into subfolders and items, in descriptor order, through
+// pstReadFolderChild. What is not the user's, and descriptors that do not
+// parse, are skipped. Takes the library lock per descriptor.
 void pstLoadFolderChildren(PstFolderItem& folder, QList<PstFolderItemPtr>& subfolders,
                            QList<std::shared_ptr<PstItem>>& items);

@@ -14,6 +14,7 @@
 #include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -160,8 +161,10 @@ private slots:
                     QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
                     out.write(pstmutate::mutate(bytes, *layout, kind, uint32_t(seed)));
                     out.close();
-                    // Each mutant gets its own index cache state: none.
-                    QDir(QDir::homePath() + QStringLiteral("/AppData")).removeRecursively();
+                    // Each mutant starts without an index cache.
+                    QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+                         + QStringLiteral("/Tarnwick"))
+                        .removeRecursively();
                     ++tally.mutants;
                     for (const Stage* stage : std::as_const(m_stages)) {
                         QString report;
