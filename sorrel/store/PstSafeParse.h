@@ -7,4 +7,6 @@
 #include <libpst/libpst.h>
 
 // pst_parse_item for d, or null when the item does not parse (or is damaged).
-pst_item* pstParseItemChecked(pst_file* pf, pst_desc_tree* d);
+// m_head is the id2 list of an attachment when d describes the message
+// embedded in it (method 5); null for every other item.
+pst_item* pstParseItemChecked(pst_file* pf, pst_desc_tree* d, pst_id2_tree* m_head = nullptr);
