@@ -193,8 +193,6 @@ int runConvert(const PstFolderItemPtr& root, const ConvertOptions& options)
         std::fprintf(stderr, "Cannot create the output directory: %s\n", qPrintable(options.outputDirectory));
         return 1;
     }
-    // A file size limit fails the file being written instead of ending the program.
-    std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGINT, onInterrupt);
 
     ExportManager manager;

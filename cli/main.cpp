@@ -20,6 +20,7 @@
 #include <QJsonObject>
 #include <QTextStream>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -247,6 +248,9 @@ int main(int argc, char* argv[])
             out() << kConvertHelp;
             return 0;
         }
+        // A file size limit fails the file being written (the log's too)
+        // instead of ending the program.
+        std::signal(SIGXFSZ, SIG_IGN);
         args = {QStringLiteral("convert"), convert.file, convert.folder};
     }
     const bool json = args.removeAll(QStringLiteral("--json")) > 0;

@@ -206,7 +206,7 @@ void ExportManager::walk(const PstFolderItemPtr& root, const QString& outputDire
 
 bool ExportManager::makeDirectory(const Walk& w, const QString& directory) const
 {
-    if (w.rootCanonical.isEmpty() || !QDir().mkpath(directory))
+    if (w.rootCanonical.isEmpty() || directory.isEmpty() || !QDir().mkpath(directory))
         return false;
     // Never below a link that leads out of the output directory.
     const QString canonical = QFileInfo(directory).canonicalFilePath();

@@ -16,6 +16,7 @@ extern "C" {
 
 #include <QList>
 #include <QMutexLocker>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringDecoder>
 
@@ -76,6 +77,13 @@ bool fromUtf8(const QByteArray& utf8, const QByteArray& charset, QByteArray* out
     result.truncate(result.size() - qsizetype(outLeft));
     *out = result;
     return true;
+}
+
+// A MIME type as a header can carry it: "type/subtype", parameters allowed.
+bool isMimeType(const QByteArray& type)
+{
+    static const QRegularExpression form(QStringLiteral("^[A-Za-z0-9!#$&^_.+-]+/[A-Za-z0-9!#$&^_.+-]+\\s*(;.*)?$"));
+    return form.match(QString::fromLatin1(type)).hasMatch();
 }
 
 bool isPrintableAscii(const QByteArray& bytes)
@@ -382,7 +390,7 @@ void Writer::partHeaders(const QByteArray& shortName, const QByteArray& longName
 {
     const QByteArray type = headerSafe(mimeType);
     openPart(boundary);
-    put("Content-Type: " + (type.isEmpty() ? QByteArray("application/octet-stream") : type) + '\n');
+    put("Content-Type: " + (isMimeType(type) ? type : QByteArray("application/octet-stream")) + '\n');
     put("Content-Transfer-Encoding: base64\n");
     const QByteArray cid = headerSafe(contentId);
     if (!cid.isEmpty())
