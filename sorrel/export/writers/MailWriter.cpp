@@ -20,6 +20,7 @@ extern "C" {
 #include <QString>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -47,6 +48,11 @@ struct Head {
     QByteArray sender;  // an address, or MAILER-DAEMON
     bool hasFrom = false, hasTo = false, hasSubject = false, hasDate = false, hasCc = false, hasMessageId = false;
 };
+
+void removeCarriageReturns(QByteArray& text)
+{
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+}
 
 bool validUtf8(const QByteArray& bytes)
 {
@@ -167,7 +173,7 @@ Head Writer::prepare(pst_item* item, ExtraHeaders& extra)
         return head;
     QByteArray& block = head.block;
     block = stored;
-    block.replace('\r', QByteArray());
+    removeCarriageReturns(block);
     const qsizetype blank = block.indexOf("\n\n");
     if (blank >= 0) {
         if (!extra.set) {
@@ -325,7 +331,7 @@ void Writer::bodyPart(pst_item* item, const pst_string& str, const char* type, Q
                       const QByteArray& boundary)
 {
     QByteArray text(str.str);
-    text.replace('\r', QByteArray());
+    removeCarriageReturns(text);
     if (charset.isEmpty()) {
         // An HTML body that declares no charset is written, and labelled, as UTF-8.
         if (!str.is_utf8 && !validUtf8(text)) {
