@@ -65,13 +65,6 @@ QString kindName(PstItemKind kind)
     return QStringLiteral("unknown");
 }
 
-// The descriptor id that finds the record again ('show'); the record's own id
-// is set for mails and folders only.
-uint64_t descriptorId(const PstItem& item)
-{
-    return item.descriptor() ? item.descriptor()->d_id : item.id();
-}
-
 QString oneLine(QString text)
 {
     for (QChar& c : text) {
@@ -83,8 +76,7 @@ QString oneLine(QString text)
 
 QString listDate(const PstItem& item)
 {
-    const qint64 seconds = item.sortTime();
-    return seconds ? dateText(seconds, QStringLiteral("yyyy/MM/dd")) : QString();
+    return optionalDateText(item.sortTime(), kListDateFormat);
 }
 
 QString fieldValue(const QVariant& value)
@@ -173,13 +165,13 @@ int listItems(const PstFolderItemPtr& folder, bool json)
     QJsonArray records;
     for (const std::shared_ptr<PstItem>& item : folder->items()) {
         if (json) {
-            records.append(QJsonObject{{"id", QString::number(descriptorId(*item))},
+            records.append(QJsonObject{{"id", QString::number(item->id())},
                                        {"kind", kindName(item->kind())},
                                        {"title", item->title()},
                                        {"subject", item->subject()},
                                        {"date", listDate(*item)}});
         } else {
-            out() << descriptorId(*item) << '\t' << kindName(item->kind()) << '\t' << oneLine(item->title()) << '\t'
+            out() << item->id() << '\t' << kindName(item->kind()) << '\t' << oneLine(item->title()) << '\t'
                   << oneLine(item->subject()) << '\t' << listDate(*item) << '\n';
         }
     }
@@ -195,6 +187,7 @@ int showItem(const PstItem& item, uint64_t id, bool json)
         for (const auto& attachment : static_cast<const PstMailItem&>(item).attachments())
             attachments << attachment->name;
     }
+    const PstItemBody body = item.loadBody();
     if (json) {
         QJsonObject fields;
         for (auto it = item.fields().cbegin(); it != item.fields().cend(); ++it)
@@ -204,6 +197,8 @@ int showItem(const PstItem& item, uint64_t id, bool json)
                                            {"title", item.title()},
                                            {"subject", item.subject()},
                                            {"fields", fields},
+                                           {"body", body.plain},
+                                           {"html", body.html},
                                            {"attachments", QJsonArray::fromStringList(attachments)}})
                      .toJson();
         return 0;
@@ -212,6 +207,10 @@ int showItem(const PstItem& item, uint64_t id, bool json)
           << "\nsubject: " << item.subject() << '\n';
     for (auto it = item.fields().cbegin(); it != item.fields().cend(); ++it)
         out() << it.key() << ": " << fieldValue(it.value()) << '\n';
+    if (!body.plain.isEmpty())
+        out() << "body: " << body.plain << '\n';
+    if (!body.html.isEmpty())
+        out() << "html: " << body.html << '\n';
     for (const QString& name : attachments)
         out() << "attachment: " << name << '\n';
     return 0;

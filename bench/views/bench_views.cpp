@@ -1,8 +1,11 @@
 // Costs of the item list and the mail view: painting one screen of cards,
 // listing 50,000 records, and showing a mail with a 1 MB HTML body.
 
+#include "PstWriter.h"
+#include "sorrel/items/PstItemFactory.h"
 #include "sorrel/items/PstItemKeys.h"
 #include "sorrel/items/PstMailItem.h"
+#include "sorrel/store/PstDocument.h"
 #include "sorrel/views/PSTListView.h"
 #include "sorrel/views/PstListController.h"
 #include "sorrel/views/PstMailView.h"
@@ -13,6 +16,7 @@
 #include <QEventLoop>
 #include <QImage>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -128,16 +132,32 @@ int main(int argc, char** argv)
         poll.start(20);
         ready.exec();
     }
-    auto makeBig = [](int n) {
-        QString html = QStringLiteral("<html><head><title>big %1</title></head><body>").arg(n);
-        const QString para = QStringLiteral("<p>Paragraph with <b>bold</b> and `ticks` and $dollar and \\ back</p>\n");
-        while (html.size() < 1024 * 1024)
-            html += para;
-        html += QStringLiteral("</body></html>");
-        auto m = std::make_shared<PstMailItem>();
-        m->setField(PstKey::HtmlBody, html);
-        return m;
-    };
+    // Three mails with 1 MB HTML bodies in a file: the view reads each body
+    // from it, as it does for every mail.
+    QTemporaryDir dir;
+    const QString bigPath = dir.filePath(QStringLiteral("big.pst"));
+    QList<pstw::MessageId> bigIds;
+    {
+        pstw::PstWriter w(bigPath);
+        const pstw::FolderId inbox = w.addFolder(w.ipmSubtree(), QStringLiteral("Inbox"));
+        const QByteArray para = "<p>Paragraph with <b>bold</b> and `ticks` and $dollar and \\ back</p>\n";
+        for (int n = 0; n < 3; ++n) {
+            QByteArray html = QStringLiteral("<html><head><title>big %1</title></head><body>").arg(n).toUtf8();
+            while (html.size() < 1024 * 1024)
+                html += para;
+            html += "</body></html>";
+            pstw::MessageSpec m;
+            m.subject = QStringLiteral("big %1").arg(n);
+            m.html = html;
+            bigIds << w.addMessage(inbox, m);
+        }
+        if (!w.finish())
+            return 1;
+    }
+    PstDocument bigFile;
+    if (!bigFile.open(bigPath))
+        return 1;
+    auto makeBig = [&](int n) { return loadItemById(bigFile.handle(), bigIds.at(n)); };
     for (int n = 0; n < 3; ++n) {
         auto big = makeBig(n);
         QEventLoop written;

@@ -2,7 +2,9 @@
 
 #include "sorrel/items/PstItemKeys.h"
 #include "sorrel/items/PstTextDecoding.h"
+#include "sorrel/store/PstSafeParse.h"
 
+#include <QMutexLocker>
 #include <QStringList>
 
 PstItem::PstItem()
@@ -47,6 +49,9 @@ QString PstItem::fieldText(PstSearchField field) const
         QStringList values;
         for (auto it = m_fields.cbegin(); it != m_fields.cend(); ++it)
             values << it.value().toString();
+        const QString body = loadBody().searchText();
+        if (!body.isEmpty())
+            values << body;
         return values.join(QLatin1Char(' '));
     }
     default:
@@ -63,7 +68,7 @@ void PstItem::loadChildren()
 {
 }
 
-QList<InfoSection> PstItem::infoSections() const
+QList<InfoSection> PstItem::infoSections(const PstItemBody&) const
 {
     return {};
 }
@@ -116,6 +121,27 @@ PstFileHandle PstItem::document() const
     return {};
 }
 
+bool PstItem::parseAgain(const std::function<void(pst_file*, pst_item*)>& use) const
+{
+    const PstFileHandle handle = document();
+    if (!handle || !m_descriptor)
+        return false;
+    QMutexLocker lock(&pstLibraryMutex());
+    pst_item* item = pstParseItemChecked(handle.get(), m_descriptor);
+    if (!item)
+        return false;
+    use(handle.get(), item);
+    pst_freeItem(item);
+    return true;
+}
+
+PstItemBody PstItem::loadBody() const
+{
+    PstItemBody body;
+    parseAgain([&body](pst_file* pf, pst_item* item) { body = pstReadItemBody(pf, item); });
+    return body;
+}
+
 void PstItem::addChild(std::shared_ptr<PstItem> child)
 {
     if (!child)
@@ -150,16 +176,9 @@ void PstItem::setTextField(pst_item* item, const pst_string& str, const QString&
 
 void PstItem::setDateField(const FILETIME* ft, const QString& key)
 {
-    if (!ft)
+    if (!filetimeIsSet(ft))
         return;
     setField(key, QVariant::fromValue<qint64>(filetimeToSeconds(ft)));
-}
-
-void PstItem::setHtmlField(pst_item* item, const pst_string& str, const QString& key)
-{
-    if (!str.str)
-        return;
-    setField(key, decodeHtml(item, str));
 }
 
 void PstItem::setField(const QString& key, const QVariant& value)

@@ -1,10 +1,12 @@
 #pragma once
 // The in-memory record of one PST object: a string-keyed property map, a few
 // typed members and the texts derived from them. Records are built while the
-// library lock is held and never touch the libpst item again; only
-// attachment bytes are loaded later through the descriptor and the file's
-// handle. Always held by std::shared_ptr.
+// library lock is held and never touch the libpst item again. They stay small
+// whatever the object's size: bodies and attachment bytes are read again
+// through the descriptor and the file's handle when needed, never kept.
+// Always held by std::shared_ptr.
 
+#include "sorrel/items/PstItemBody.h"
 #include "sorrel/items/PstSearchField.h"
 #include "sorrel/store/PstLibrary.h"
 
@@ -18,6 +20,7 @@
 #include <QVariant>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 enum class PstItemKind : int32_t {
@@ -51,17 +54,22 @@ public:
     virtual QString iconPath() const = 0;
     virtual QString durationText() const;     // empty
     virtual qint64 sortTime() const;          // 0
+    // A search field's text. Body (and a mail's Any) read the body again
+    // from the file each time; nothing is kept.
     virtual QString fieldText(PstSearchField field) const;
-    virtual QString fieldTextFresh(PstSearchField field) const;
+    virtual QString fieldTextFresh(PstSearchField field) const;  // fieldText
     virtual std::shared_ptr<PstItem> clone() const = 0;
     virtual void loadChildren();              // folders load lazily
-    virtual QList<InfoSection> infoSections() const;
+    // The detail page's sections; the body (loadBody) fills the notes.
+    virtual QList<InfoSection> infoSections(const PstItemBody& body) const;
     virtual QString buildSearchText() const;
 
     QString name() const { return m_name; }
     void setName(const QString& name);
     int depth() const { return m_depth; }
     void setDepth(int depth) { m_depth = depth; }
+    // The libpst descriptor id of the object (every kind); loadItemById
+    // finds the record again by it.
     uint64_t id() const { return m_id; }
     void setId(uint64_t id) { m_id = id; }
     pst_desc_tree* descriptor() const { return m_descriptor; }
@@ -75,6 +83,14 @@ public:
     void setDocument(PstFileHandle handle) { m_document = std::move(handle); }
     // The handle held by this very record (file nodes, singly loaded items).
     const PstFileHandle& ownDocument() const { return m_document; }
+
+    // Parses the object again through its descriptor and document handle and
+    // runs use on it with the library lock held; false when the file is
+    // closed or the object no longer parses.
+    bool parseAgain(const std::function<void(pst_file*, pst_item*)>& use) const;
+    // The body, read again from the file; empty when the file is closed or
+    // the object no longer parses. Takes the library lock.
+    PstItemBody loadBody() const;
 
     std::shared_ptr<PstItem> parent() const { return m_parent.lock(); }
     void setParent(const std::shared_ptr<PstItem>& parent) { m_parent = parent; }
@@ -90,10 +106,10 @@ public:
     qint64 date(const QString& key) const { return m_fields.value(key).toLongLong(); }
     bool has(const QString& key) const { return m_fields.contains(key); }
 
-    // Builders' setters: a null source leaves the key out.
+    // Builders' setters: a null source (or a date that is not set) leaves
+    // the key out.
     void setTextField(pst_item* item, const pst_string& str, const QString& key);
     void setDateField(const FILETIME* ft, const QString& key);
-    void setHtmlField(pst_item* item, const pst_string& str, const QString& key);
     void setField(const QString& key, const QVariant& value);
 
     // buildSearchText(), cached until the record changes.

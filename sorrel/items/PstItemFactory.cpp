@@ -5,7 +5,6 @@
 #include "sorrel/items/PstMailItem.h"
 #include "sorrel/items/PstTextDecoding.h"
 #include "sorrel/store/PstDescriptorIndex.h"
-#include "sorrel/store/PstFolderItem.h"
 #include "sorrel/store/PstSafeParse.h"
 
 #include <QMutexLocker>
@@ -27,13 +26,15 @@ bool hasText(const pst_string& s)
     return s.str && *s.str;
 }
 
-std::shared_ptr<PstItem> buildMail(pst_item* item, pst_desc_tree* d)
+std::shared_ptr<PstItem> buildMail(pst_item* item)
 {
     pst_item_email* e = item->email;
     if (!e)
         return {};
     auto mail = std::make_shared<PstMailItem>();
-    mail->setTextField(item, e->processed_subject, PstKey::Subject);
+    // The mail's own subject (PR_SUBJECT, "FW: ..." included); the
+    // conversation topic only when it has none.
+    mail->setTextField(item, hasText(item->subject) ? item->subject : e->processed_subject, PstKey::Subject);
     mail->setTextField(item, e->outlook_sender_name, PstKey::Sender);
     // libpst keeps PR_SENT_REPRESENTING_EMAIL_ADDRESS in sender_address;
     // outlook_sender is the binary search key ("SMTP:ANN@EXAMPLE.COM").
@@ -44,9 +45,6 @@ std::shared_ptr<PstItem> buildMail(pst_item* item, pst_desc_tree* d)
     mail->setDateField(e->sent_date, PstKey::SentDate);
     mail->setDateField(e->arrival_date, PstKey::ArrivalDate);
     mail->setDateField(e->report_time, PstKey::ReportTime);
-    mail->setHtmlField(item, e->htmlbody, PstKey::HtmlBody);
-    mail->setTextField(item, item->body, PstKey::TextBody);
-    mail->setId(d ? d->d_id : 0);
 
     // A nameless attachment (an embedded message, say) is skipped; the ones
     // after it are still listed.
@@ -75,7 +73,6 @@ std::shared_ptr<PstItem> buildContact(pst_item* item)
         return {};
     using namespace PstKey;
     auto r = std::make_shared<PstContactItem>();
-    r->setTextField(item, item->body, Note);
     r->setTextField(item, c->fullname, FullName);
     r->setTextField(item, c->first_name, FirstName);
     r->setTextField(item, c->surname, Surname);
@@ -114,7 +111,6 @@ std::shared_ptr<PstItem> buildCalendar(pst_item* item)
     r->setDateField(a->start, PstKey::StartDate);
     r->setDateField(a->end, PstKey::EndDate);
     r->setTextField(item, a->recurrence_description, PstKey::RecurrenceDescription);
-    r->setTextField(item, item->body, PstKey::Note);
     r->setName(r->subject());
     return r;
 }
@@ -132,7 +128,6 @@ std::shared_ptr<PstItem> buildJournal(pst_item* item, const PstExtraProperties& 
         r->setTextField(item, j->type, PstKey::Type);
         r->setTextField(item, j->description, PstKey::Description);
     }
-    r->setTextField(item, item->body, PstKey::Note);
     r->setName(r->subject());
     r->setDuration(extra.journalDuration.value_or(0));
     return r;
@@ -142,7 +137,6 @@ std::shared_ptr<PstItem> buildNote(pst_item* item)
 {
     auto r = std::make_shared<PstNoteItem>();
     r->setTextField(item, item->subject, PstKey::Subject);
-    r->setTextField(item, item->body, PstKey::Note);
     r->setDateField(item->create_date, PstKey::CreateDate);
     r->setDateField(item->modify_date, PstKey::ModifyDate);
     r->setName(r->subject());
@@ -159,7 +153,6 @@ std::shared_ptr<PstItem> buildTask(pst_item* item, const PstExtraProperties& ext
         pst_string s{0, owner.data()};
         r->setTextField(item, s, PstKey::Owner);
     }
-    r->setTextField(item, item->body, PstKey::Note);
     if (t) {
         r->setDateField(t->start ? &*t->start : nullptr, PstKey::StartDate);
         r->setDateField(t->due ? &*t->due : nullptr, PstKey::DueDate);
@@ -199,28 +192,30 @@ PstMessageClassKind pstClassifyMessageClass(const char* cls)
 std::shared_ptr<PstItem> pstBuildItem(pst_file* pf, pst_desc_tree* d, pst_item* item,
                                       const PstExtraProperties& extra)
 {
-    if (!item)
+    if (!item || item->folder)
         return {};
-    if (item->folder)
-        return PstFolderItem::fromLibpst(item, d);
+    std::shared_ptr<PstItem> record;
     switch (pstClassifyMessageClass(item->ascii_type)) {
-    case PstMessageClassKind::None: return {};
-    case PstMessageClassKind::Mail: return buildMail(item, d);
-    case PstMessageClassKind::Contact: return buildContact(item);
-    case PstMessageClassKind::Journal: return buildJournal(item, extra);
-    case PstMessageClassKind::Calendar: return buildCalendar(item);
-    case PstMessageClassKind::Note: return buildNote(item);
-    case PstMessageClassKind::Task: return buildTask(item, extra);
+    case PstMessageClassKind::None: break;
+    case PstMessageClassKind::Mail: record = buildMail(item); break;
+    case PstMessageClassKind::Contact: record = buildContact(item); break;
+    case PstMessageClassKind::Journal: record = buildJournal(item, extra); break;
+    case PstMessageClassKind::Calendar: record = buildCalendar(item); break;
+    case PstMessageClassKind::Note: record = buildNote(item); break;
+    case PstMessageClassKind::Task: record = buildTask(item, extra); break;
     }
-    return {};
+    // Every kind carries its descriptor id: the key that finds it again.
+    if (record)
+        record->setId(d ? d->d_id : 0);
+    return record;
 }
 
 std::shared_ptr<PstItem> createItemRecord(pst_file* pf, pst_desc_tree* d, pst_item* item)
 {
-    if (!item)
+    if (!item || item->folder)
         return {};
     PstExtraProperties extra;
-    if (!item->folder && pf && d) {
+    if (pf && d) {
         const PstMessageClassKind k = pstClassifyMessageClass(item->ascii_type);
         if (k == PstMessageClassKind::Task || k == PstMessageClassKind::Journal)
             extra = pstReadExtraProperties(pf, d);

@@ -28,9 +28,9 @@ enum class PstMessageClassKind {
 PstMessageClassKind pstClassifyMessageClass(const char* messageClass);
 
 // The record for a parsed item, or null when it becomes none (no item, no
-// class and no folder part, a kind whose libpst part is missing). Folders
-// come back as PstFolderItem. Reads the task and journal properties itself
-// when the item needs them. The caller frees the libpst item afterwards,
+// class, a kind whose libpst part is missing). Folders are no items: a parsed
+// folder gives null too; the folder layer makes their records. Reads the task
+// and journal properties itself when the item needs them. The caller frees the libpst item afterwards,
 // sets depth and descriptor and links the record into its tree.
 std::shared_ptr<PstItem> createItemRecord(pst_file* pf, pst_desc_tree* d, pst_item* item);
 

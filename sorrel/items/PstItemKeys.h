@@ -1,14 +1,14 @@
 #pragma once
 // Keys of the records' property maps. Text values are QString, dates are
 // qint64 seconds since 1970-01-01 UTC. A key is present only when the PST
-// object carries its source.
+// object carries its source. Bodies are no keys: records never keep them
+// (PstItem::loadBody reads them again).
 
 #include <QString>
 
 namespace PstKey {
 // Shared by several kinds
 inline const QString Subject = QStringLiteral("subject");
-inline const QString Note = QStringLiteral("note");
 
 // Mail
 inline const QString Sender = QStringLiteral("sender");
@@ -19,8 +19,6 @@ inline const QString Bcc = QStringLiteral("bcc");
 inline const QString SentDate = QStringLiteral("sentDate");
 inline const QString ArrivalDate = QStringLiteral("arrivalDate");
 inline const QString ReportTime = QStringLiteral("reportTime");
-inline const QString HtmlBody = QStringLiteral("htmlBody");
-inline const QString TextBody = QStringLiteral("textBody");
 
 // Contact
 inline const QString FullName = QStringLiteral("fullName");
@@ -64,7 +62,7 @@ inline const QString Description = QStringLiteral("description");
 inline const QString CreateDate = QStringLiteral("createDate");
 inline const QString ModifyDate = QStringLiteral("modifyDate");
 
-// Task (plus Subject, Note, StartDate)
+// Task (plus Subject, StartDate)
 inline const QString Owner = QStringLiteral("owner");
 inline const QString DueDate = QStringLiteral("dueDate");
 inline const QString CompletedDate = QStringLiteral("completedDate");

@@ -14,9 +14,10 @@ QPair<QString, QString> row(const QString& label, const QString& value)
     return {label, value};
 }
 
+// Empty for a missing date, so its row is left out.
 QString detailDate(const PstItem& item, const QString& key)
 {
-    return dateText(item.date(key), kDetailDateFormat);
+    return optionalDateText(item.date(key), kDetailDateFormat);
 }
 
 } // namespace
@@ -30,6 +31,9 @@ QString PstCalendarItem::iconPath() const
 
 QString PstCalendarItem::durationText() const
 {
+    // Without both ends there is no span to show.
+    if (!date(PstKey::StartDate) || !date(PstKey::EndDate))
+        return QString();
     const qint64 span = std::llabs(date(PstKey::EndDate) - date(PstKey::StartDate));
     const qint64 days = span / 86400;
     const qint64 hours = (span % 86400) / 3600;
@@ -55,14 +59,14 @@ std::shared_ptr<PstItem> PstCalendarItem::clone() const
     return copy;
 }
 
-QList<InfoSection> PstCalendarItem::infoSections() const
+QList<InfoSection> PstCalendarItem::infoSections(const PstItemBody& body) const
 {
     return {
         {tr("Appointment Details"),
          {row(tr("Subject"), subject()), row(tr("Start Date"), detailDate(*this, PstKey::StartDate)),
           row(tr("End Date"), detailDate(*this, PstKey::EndDate)), row(tr("Location"), text(PstKey::Location))}},
         {tr("Recurrence Details"), {row(tr("Recurrence Pattern"), text(PstKey::RecurrenceDescription))}},
-        {tr("Notes"), {row(QString(), text(PstKey::Note))}},
+        {tr("Notes"), {row(QString(), body.text())}},
     };
 }
 
@@ -94,7 +98,7 @@ std::shared_ptr<PstItem> PstContactItem::clone() const
     return copy;
 }
 
-QList<InfoSection> PstContactItem::infoSections() const
+QList<InfoSection> PstContactItem::infoSections(const PstItemBody& body) const
 {
     using namespace PstKey;
     return {
@@ -115,7 +119,7 @@ QList<InfoSection> PstContactItem::infoSections() const
         {tr("Addresses"),
          {row(tr("Home Address"), text(HomeAddress)), row(tr("Business Address"), text(BusinessAddress)),
           row(tr("Other Address"), text(OtherAddress))}},
-        {tr("Notes"), {row(QString(), text(Note))}},
+        {tr("Notes"), {row(QString(), body.text())}},
     };
 }
 
@@ -150,14 +154,14 @@ std::shared_ptr<PstItem> PstJournalItem::clone() const
     return copy;
 }
 
-QList<InfoSection> PstJournalItem::infoSections() const
+QList<InfoSection> PstJournalItem::infoSections(const PstItemBody& body) const
 {
     return {
         {tr("Journal Entry"),
          {row(tr("Subject"), subject()), row(tr("Type"), text(PstKey::Description)),
           row(tr("Start Date"), detailDate(*this, PstKey::StartTime)),
           row(tr("End Date"), detailDate(*this, PstKey::EndTime)), row(tr("Duration"), durationText())}},
-        {tr("Notes"), {row(QString(), text(PstKey::Note))}},
+        {tr("Notes"), {row(QString(), body.text())}},
     };
 }
 
@@ -206,7 +210,7 @@ QString PstTaskItem::effortText(int32_t m)
     return unit(m / 60, "hour", "hours");
 }
 
-QList<InfoSection> PstTaskItem::infoSections() const
+QList<InfoSection> PstTaskItem::infoSections(const PstItemBody& body) const
 {
     return {
         {tr("Task Schedule"),
@@ -217,7 +221,7 @@ QList<InfoSection> PstTaskItem::infoSections() const
           row(tr("Estimated work"), effortText(m_estimatedEffort)),
           row(tr("Actual work"), effortText(m_actualEffort)),
           row(tr("Progress"), QStringLiteral("%1 % completed").arg(m_percentComplete))}},
-        {tr("Notes"), {row(QString(), text(PstKey::Note))}},
+        {tr("Notes"), {row(QString(), body.text())}},
     };
 }
 

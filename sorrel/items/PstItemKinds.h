@@ -12,7 +12,7 @@ public:
     QString durationText() const override;  // "1d 0h 30m"
     qint64 sortTime() const override;       // "startDate"
     std::shared_ptr<PstItem> clone() const override;
-    QList<InfoSection> infoSections() const override;
+    QList<InfoSection> infoSections(const PstItemBody& body) const override;
 };
 
 class PstContactItem : public PstItem {
@@ -23,7 +23,7 @@ public:
     QString subject() const override;  // "primaryEmail"
     QString iconPath() const override;
     std::shared_ptr<PstItem> clone() const override;
-    QList<InfoSection> infoSections() const override;
+    QList<InfoSection> infoSections(const PstItemBody& body) const override;
 };
 
 class PstJournalItem : public PstItem {
@@ -33,7 +33,7 @@ public:
     QString iconPath() const override;
     QString durationText() const override;  // "1 d 1 h", "0 m"
     std::shared_ptr<PstItem> clone() const override;
-    QList<InfoSection> infoSections() const override;
+    QList<InfoSection> infoSections(const PstItemBody& body) const override;
 
     qint64 duration() const { return m_duration; }  // minutes
     void setDuration(qint64 minutes) { m_duration = minutes; }
@@ -48,7 +48,7 @@ public:
     PstItemKind kind() const override { return PstItemKind::Task; }
     QString iconPath() const override;
     std::shared_ptr<PstItem> clone() const override;
-    QList<InfoSection> infoSections() const override;
+    QList<InfoSection> infoSections(const PstItemBody& body) const override;
 
     bool complete() const { return m_complete; }
     void setComplete(bool c) { m_complete = c; }

@@ -2,23 +2,15 @@
 
 #include "sorrel/items/PstItemKeys.h"
 #include "sorrel/items/PstTextDecoding.h"
-#include "sorrel/store/PstSafeParse.h"
 
 #include <QHash>
-#include <QMutex>
-#include <QMutexLocker>
+#include <QSet>
 #include <QRegularExpression>
 #include <QStringList>
 
 #include <cstdlib>
 
 namespace {
-
-QMutex& bodyTextMutex()
-{
-    static QMutex* mutex = new QMutex;
-    return *mutex;
-}
 
 PstMailItem::HtmlToText& installedHtmlToText()
 {
@@ -135,8 +127,6 @@ QString mimeForExtension(const QString& ext)
         return QStringLiteral("image/gif");
     if (ext == QLatin1String("bmp"))
         return QStringLiteral("image/bmp");
-    if (ext == QLatin1String("svg"))
-        return QStringLiteral("image/svg+xml");
     return QStringLiteral("application/octet-stream");
 }
 
@@ -149,15 +139,32 @@ bool isInlineImageName(const QString& name)
     return false;
 }
 
-// Copies libpst's bytes of one attachment; false when libpst has none.
-bool loadBytes(pst_file* pf, pst_item_attach* a, QByteArray* out)
+// libpst's bytes of one attachment; empty when libpst has none.
+QByteArray loadBytes(pst_file* pf, pst_item_attach* a)
 {
     pst_binary bin = pst_attach_to_mem(pf, a);
-    const bool ok = bin.size && bin.data;
-    if (ok)
-        *out = QByteArray(bin.data, qsizetype(bin.size));
+    QByteArray bytes;
+    if (bin.size && bin.data)
+        bytes = QByteArray(bin.data, qsizetype(bin.size));
     std::free(bin.data);
-    return ok;
+    return bytes;
+}
+
+// The attachment at the same place when its id still matches, else the first
+// with that id.
+pst_item_attach* findAttachment(pst_item* item, const Attachment& attachment)
+{
+    pst_item_attach* match = nullptr;
+    int position = 0;
+    for (pst_item_attach* a = item->attach; a; a = a->next, ++position) {
+        if (a->i_id != attachment.id)
+            continue;
+        if (position == attachment.position)
+            return a;
+        if (!match)
+            match = a;
+    }
+    return match;
 }
 
 } // namespace
@@ -232,54 +239,21 @@ QString PstMailItem::htmlToText(const QString& html)
     return convert ? convert(html) : defaultHtmlToText(html);
 }
 
-QString PstMailItem::stripTags(const QString& html)
-{
-    QString out;
-    out.reserve(html.size());
-    qsizetype i = 0;
-    while (i < html.size()) {
-        const QChar c = html.at(i);
-        if (c != QLatin1Char('<')) {
-            out += c;
-            ++i;
-            continue;
-        }
-        const qsizetype close = html.indexOf(QLatin1Char('>'), i + 1);
-        if (close < 0) {
-            out += QStringView(html).mid(i);
-            break;
-        }
-        out += QLatin1Char(' ');
-        i = close + 1;
-    }
-    out.replace(QLatin1String("&nbsp;"), QLatin1String(" "));
-    return out;
-}
-
-QString PstMailItem::computeBodyText() const
-{
-    return text(PstKey::TextBody) + QLatin1Char(' ') + htmlToText(text(PstKey::HtmlBody));
-}
-
 QString PstMailItem::fieldText(PstSearchField field) const
 {
     switch (field) {
-    case PstSearchField::Any:
-        return searchText();
+    case PstSearchField::Any: {
+        const QString body = loadBody().searchText();
+        return body.isEmpty() ? searchText() : searchText() + QLatin1Char(' ') + body;
+    }
     case PstSearchField::Subject:
         return subject();
     case PstSearchField::From:
         return sender() + QLatin1Char(' ') + senderAddr();
     case PstSearchField::Recipient:
         return recipients() + QLatin1Char(' ') + cc() + QLatin1Char(' ') + bcc();
-    case PstSearchField::Body: {
-        QMutexLocker lock(&bodyTextMutex());
-        if (!m_bodyTextDone) {
-            m_bodyText = computeBodyText();
-            m_bodyTextDone = true;
-        }
-        return m_bodyText;
-    }
+    case PstSearchField::Body:
+        return loadBody().searchText();
     case PstSearchField::Attachment: {
         QStringList names;
         for (const auto& a : m_attachments)
@@ -288,13 +262,6 @@ QString PstMailItem::fieldText(PstSearchField field) const
     }
     }
     return QString();
-}
-
-QString PstMailItem::fieldTextFresh(PstSearchField field) const
-{
-    if (field == PstSearchField::Body)
-        return computeBodyText();
-    return fieldText(field);
 }
 
 QString PstMailItem::buildSearchText() const
@@ -310,8 +277,6 @@ QString PstMailItem::buildSearchText() const
     add(recipients());
     add(cc());
     add(bcc());
-    add(text(PstKey::TextBody));
-    add(stripTags(text(PstKey::HtmlBody)));
     for (const auto& a : m_attachments) {
         add(a->name);
         add(a->contentId);
@@ -327,95 +292,70 @@ std::shared_ptr<PstItem> PstMailItem::clone() const
     return copy;
 }
 
-bool PstMailItem::ensureAttachmentData(Attachment& attachment) const
+QByteArray PstMailItem::loadAttachmentData(const Attachment& attachment) const
 {
-    if (!attachment.data.isEmpty())
-        return true;
-    const PstFileHandle handle = document();
-    if (!handle || !descriptor())
-        return false;
-    QMutexLocker lock(&pstLibraryMutex());
-    pst_item* item = pstParseItemChecked(handle.get(), descriptor());
-    if (!item)
-        return false;
-    // The attachment at the same place when its id still matches, else the
-    // first with that id.
-    pst_item_attach* match = nullptr;
-    int position = 0;
-    for (pst_item_attach* a = item->attach; a; a = a->next, ++position) {
-        if (a->i_id != attachment.id)
-            continue;
-        if (position == attachment.position) {
-            match = a;
-            break;
-        }
-        if (!match)
-            match = a;
-    }
-    const bool ok = match && loadBytes(handle.get(), match, &attachment.data);
-    pst_freeItem(item);
-    return ok;
+    QByteArray bytes;
+    parseAgain([&](pst_file* pf, pst_item* item) {
+        if (pst_item_attach* a = findAttachment(item, attachment))
+            bytes = loadBytes(pf, a);
+    });
+    return bytes;
 }
 
-QString PstMailItem::plainBodyHtml() const
+QString PstMailItem::plainBodyHtml(const QString& text)
 {
     return QStringLiteral(
                "<html><head><meta charset='utf-8'></head><body style='font-family:\"Microsoft YaHei\",sans-serif;"
                "white-space:pre-wrap;word-wrap:break-word;'><div>%1</div></body></html>")
-        .arg(text(PstKey::TextBody).toHtmlEscaped());
+        .arg(text.toHtmlEscaped());
 }
 
 QString PstMailItem::displayHtml() const
 {
-    if (!m_displayHtml.isEmpty())
-        return m_displayHtml;
-    QString html = text(PstKey::HtmlBody);
-    if (html.isEmpty())
-        html = plainBodyHtml();
-    m_displayHtml = html.contains(QLatin1String("cid:")) ? inlineCidImages(html) : html;
-    return m_displayHtml;
+    return displayHtml(loadBody());
+}
+
+QString PstMailItem::displayHtml(const PstItemBody& body) const
+{
+    const QString html = body.html.isEmpty() ? plainBodyHtml(body.plain) : body.html;
+    return html.contains(QLatin1String("cid:")) ? inlineCidImages(html) : html;
 }
 
 QString PstMailItem::inlineCidImages(const QString& html) const
 {
     static const QRegularExpression cidSrc(QStringLiteral("src=\"cid:([^\"]+)\""));
     QString result = html;
-    QStringList ids;
+    QSet<QString> ids;
     for (auto it = cidSrc.globalMatch(html); it.hasNext();)
-        ids << it.next().captured(1);
+        ids.insert(it.next().captured(1));
     if (ids.isEmpty())
         return result;
-    const PstFileHandle handle = document();
-    if (!handle || !descriptor())
-        return result;
-    {
-        QMutexLocker lock(&pstLibraryMutex());
-        pst_item* item = pstParseItemChecked(handle.get(), descriptor());
-        if (!item)
-            return result;
-        for (const QString& cid : ids) {
-            for (const auto& a : m_attachments) {
-                if (a->contentId != cid || !a->data.isEmpty() || !isInlineImageName(a->name))
-                    continue;
-                for (pst_item_attach* pa = item->attach; pa; pa = pa->next) {
-                    if (pa->content_id.str && QString::fromUtf8(pa->content_id.str) == a->contentId) {
-                        loadBytes(handle.get(), pa, &a->data);
-                        break;
-                    }
+    // The referenced raster images, read once for this call only.
+    QHash<const Attachment*, QByteArray> images;
+    parseAgain([&](pst_file* pf, pst_item* item) {
+        for (const auto& a : m_attachments) {
+            if (!ids.contains(a->contentId) || !isInlineImageName(a->name))
+                continue;
+            for (pst_item_attach* pa = item->attach; pa; pa = pa->next) {
+                if (pa->content_id.str && QString::fromUtf8(pa->content_id.str) == a->contentId) {
+                    const QByteArray bytes = loadBytes(pf, pa);
+                    if (!bytes.isEmpty())
+                        images.insert(a.get(), bytes);
+                    break;
                 }
             }
         }
-        pst_freeItem(item);
-    }
+    });
     for (auto it = cidSrc.globalMatch(html); it.hasNext();) {
         const QRegularExpressionMatch m = it.next();
         for (const auto& a : m_attachments) {
-            if (a->contentId != m.captured(1) || a->data.isEmpty())
+            const QByteArray bytes = images.value(a.get());
+            if (a->contentId != m.captured(1) || bytes.isEmpty())
                 continue;
             const qsizetype dot = a->name.lastIndexOf(QLatin1Char('.'));
             const QString ext = dot >= 0 ? a->name.mid(dot + 1).toLower() : QString();
             result.replace(m.captured(0), QStringLiteral("src=\"data:%1;base64,%2\"")
-                                              .arg(mimeForExtension(ext), QString::fromLatin1(a->data.toBase64())));
+                                              .arg(mimeForExtension(ext), QString::fromLatin1(bytes.toBase64())));
         }
     }
     return result;

@@ -7,13 +7,13 @@
 
 #include <functional>
 
-// One attachment of a mail; shared between a mail and its clones, so bytes
-// loaded through one are seen by all.
+// One attachment of a mail, shared between a mail and its clones. It names
+// the attachment only; its bytes are read from the file when needed
+// (PstMailItem::loadAttachmentData) and never kept.
 struct Attachment {
     QString name;       // long file name, else short file name
     uint64_t id = 0;    // libpst i_id: finds the attachment again in a later parse
     QString contentId;  // empty when absent
-    QByteArray data;    // empty until ensureAttachmentData
     // Place in libpst's attachment list. libpst gives every attachment whose
     // bytes sit inline the i_id 0, so the id alone cannot tell them apart.
     int position = -1;
@@ -27,16 +27,16 @@ public:
     QString iconPath() const override;
     qint64 sortTime() const override;  // "sentDate"
     QString fieldText(PstSearchField field) const override;
-    QString fieldTextFresh(PstSearchField field) const override;
     std::shared_ptr<PstItem> clone() const override;
     QString buildSearchText() const override;
 
     const QList<std::shared_ptr<Attachment>>& attachments() const { return m_attachments; }
     bool hasAttachments() const { return !m_attachments.isEmpty(); }
     void addAttachment(std::shared_ptr<Attachment> a) { m_attachments.append(std::move(a)); }
-    // Loads the bytes of an attachment of this mail on first use; false when
+    // The bytes of an attachment of this mail, read from the file; empty when
     // the file is closed, the item no longer parses or libpst has no bytes.
-    bool ensureAttachmentData(Attachment& attachment) const;
+    // Takes the library lock.
+    QByteArray loadAttachmentData(const Attachment& attachment) const;
 
     QString sender() const;
     QString senderAddr() const;
@@ -52,10 +52,12 @@ public:
     QString sentDateText(const QString& format) const;     // or tr("No sent date")
     QString arrivalDateText(const QString& format) const;  // or tr("Unknown")
 
-    // The body as HTML to show: "htmlBody" with cid: images inlined as data
-    // URIs, or the plain body in a small page. Cached in the record.
+    // The body as HTML to show: the HTML body with cid: images inlined as
+    // data URIs, or the plain body in a small page. Reads the body (and the
+    // inline images) from the file; nothing is kept.
     QString displayHtml() const;
-    QString plainBodyHtml() const;
+    QString displayHtml(const PstItemBody& body) const;
+    static QString plainBodyHtml(const QString& text);
     QString inlineCidImages(const QString& html) const;
 
     // Converts HTML to plain text for the body search text. The default drops
@@ -64,14 +66,7 @@ public:
     using HtmlToText = std::function<QString(const QString&)>;
     static void setHtmlToText(HtmlToText convert);
     static QString htmlToText(const QString& html);
-    // Tags replaced by one space, "&nbsp;" by one space.
-    static QString stripTags(const QString& html);
 
 private:
-    QString computeBodyText() const;
-
-    mutable QString m_displayHtml;
-    mutable QString m_bodyText;
-    mutable bool m_bodyTextDone = false;
     QList<std::shared_ptr<Attachment>> m_attachments;
 };

@@ -171,9 +171,23 @@ qint64 filetimeToSeconds(const FILETIME* ft)
     return qint64(ticks / 10000000ULL) - 11644473600LL;
 }
 
+bool filetimeIsSet(const FILETIME* ft)
+{
+    constexpr uint64_t kOutlookNone = 0x0CB34557A3DD4000ULL;  // 4501-01-01 00:00 UTC
+    if (!ft)
+        return false;
+    const uint64_t ticks = (uint64_t(ft->dwHighDateTime) << 32) | uint64_t(ft->dwLowDateTime);
+    return ticks != 0 && ticks < kOutlookNone;
+}
+
 QString dateText(qint64 seconds, const QString& format)
 {
     return QLocale::system().toString(QDateTime::fromSecsSinceEpoch(seconds), format);
+}
+
+QString optionalDateText(qint64 seconds, const QString& format)
+{
+    return seconds ? dateText(seconds, format) : QString();
 }
 
 QString zoneText(int offsetSeconds)
@@ -196,7 +210,7 @@ QString dateTextWithZone(qint64 seconds, const QString& format)
 
 QString filetimeText(const FILETIME* ft)
 {
-    if (!ft)
+    if (!filetimeIsSet(ft))
         return QString();
     return dateText(filetimeToSeconds(ft), kDetailDateFormat);
 }

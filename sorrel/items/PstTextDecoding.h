@@ -25,14 +25,19 @@ bool looksLikeGb18030(const char* bytes);
 
 // Seconds since 1970-01-01 UTC; 0 for a null pointer.
 qint64 filetimeToSeconds(const FILETIME* ft);
+// False for a date that is not set: no value, 0, or Outlook's "none"
+// (4501-01-01 and later).
+bool filetimeIsSet(const FILETIME* ft);
 
 // Local time through the system locale.
 QString dateText(qint64 seconds, const QString& format);
+// dateText, or empty for 0: a date that is not set shows as missing.
+QString optionalDateText(qint64 seconds, const QString& format);
 // dateText followed by a space and the zone text of that moment's offset.
 QString dateTextWithZone(qint64 seconds, const QString& format);
 // "GMT+8", "GMT-3:30", "GMT+0".
 QString zoneText(int offsetSeconds);
-// Empty for null; else dateText in "MMM dd, yyyy 'at' hh:mm AP".
+// Empty when not set; else dateText in "MMM dd, yyyy 'at' hh:mm AP".
 QString filetimeText(const FILETIME* ft);
 
 inline const QString kDetailDateFormat = QStringLiteral("MMM dd, yyyy 'at' hh:mm AP");

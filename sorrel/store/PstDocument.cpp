@@ -1,8 +1,8 @@
 #include "sorrel/store/PstDocument.h"
 
 #include "common/Log.h"
-#include "sorrel/items/PstItemFactory.h"
 #include "sorrel/store/PstDescriptorIndex.h"
+#include "sorrel/store/PstFolderChildren.h"
 #include "sorrel/store/PstIndexCache.h"
 #include "sorrel/store/PstSafeParse.h"
 
@@ -192,27 +192,25 @@ void pstLoadFolderChildren(PstFolderItem& folder, QList<PstFolderItemPtr>& subfo
             node = node->child;
     }
     while (node) {
-        std::shared_ptr<PstItem> record;
-        pst_desc_tree* next = nullptr;
+        PstFolderChild child = pstReadFolderChild(pf, node, folder);
         {
             QMutexLocker lock(&pstLibraryMutex());
-            if (pst_item* item = pstParseItemChecked(pf, node)) {
-                record = createItemRecord(pf, node, item);
-                pst_freeItem(item);
-            }
-            next = node->next;
+            node = node->next;
         }
-        if (record) {
-            record->setDepth(folder.depth() + 1);
-            record->setDescriptor(node);
-            if (record->kind() == PstItemKind::Folder) {
-                auto sub = std::static_pointer_cast<PstFolderItem>(record);
-                sub->setChildLoader(pstLoadFolderChildren);
-                subfolders.append(std::move(sub));
-            } else {
-                items.append(std::move(record));
-            }
+        switch (child.outcome) {
+        case PstChildOutcome::Item:
+            items.append(std::move(child.record));
+            break;
+        case PstChildOutcome::Folder: {
+            auto sub = std::static_pointer_cast<PstFolderItem>(child.record);
+            sub->setChildLoader(pstLoadFolderChildren);
+            subfolders.append(std::move(sub));
+            break;
         }
-        node = next;
+        case PstChildOutcome::NotShown:
+        case PstChildOutcome::Unparsed:
+        case PstChildOutcome::NoItem:
+            break;
+        }
     }
 }

@@ -37,9 +37,10 @@ private:
     Failure m_failure = Failure::None;
 };
 
-// The child loader every folder of an open file keeps: parses the folder's
+// The child loader every folder of an open file keeps: reads the folder's
 // child descriptors (for a file node: its top-of-folders node and the nodes
-// after it) into subfolders and items, in descriptor order. Undecodable
-// descriptors are skipped. Takes the library lock per descriptor.
+// after it) into subfolders and items, in descriptor order, through
+// pstReadFolderChild. What is not the user's, and descriptors that do not
+// parse, are skipped. Takes the library lock per descriptor.
 void pstLoadFolderChildren(PstFolderItem& folder, QList<PstFolderItemPtr>& subfolders,
                            QList<std::shared_ptr<PstItem>>& items);

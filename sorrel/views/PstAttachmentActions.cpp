@@ -55,34 +55,33 @@ std::shared_ptr<QMenu> attachmentMenu(const std::shared_ptr<PstMailItem>& mail, 
     return menu;
 }
 
-QString writeTempFile(const Attachment& attachment, const QString& tempDir)
+QString writeTempFile(const Attachment& attachment, const QByteArray& bytes, const QString& tempDir)
 {
-    if (attachment.data.isEmpty())
+    if (bytes.isEmpty())
         return QString();
     const QString dir = QDir::toNativeSeparators(tempDir);
     QDir().mkpath(dir);
     const QString path = dir + QDir::separator() + PstAttachmentNames::tempFileName(attachment.name, attachment.id);
-    if (!writeFile(path, attachment.data)) {
+    if (!writeFile(path, bytes)) {
         mw::logWarning(QStringLiteral("Failed to write attachment temp file: %1").arg(path));
         return QString();
     }
     return path;
 }
 
-bool openAttachment(PstMailItem& mail, Attachment& attachment, const QString& tempDir)
+bool openAttachment(const PstMailItem& mail, const Attachment& attachment, const QString& tempDir)
 {
-    if (!mail.ensureAttachmentData(attachment))
-        return false;
-    const QString path = writeTempFile(attachment, tempDir);
+    const QString path = writeTempFile(attachment, mail.loadAttachmentData(attachment), tempDir);
     if (path.isEmpty())
         return false;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-bool saveAttachmentTo(PstMailItem& mail, Attachment& attachment, const QString& filePath)
+bool saveAttachmentTo(const PstMailItem& mail, const Attachment& attachment, const QString& filePath)
 {
     // Nothing to write is a failure, not an empty "saved" file.
-    if (!mail.ensureAttachmentData(attachment) || !writeFile(filePath, attachment.data)) {
+    const QByteArray bytes = mail.loadAttachmentData(attachment);
+    if (bytes.isEmpty() || !writeFile(filePath, bytes)) {
         mw::logWarning(QStringLiteral("Attachment save failed."));
         return false;
     }
@@ -90,7 +89,7 @@ bool saveAttachmentTo(PstMailItem& mail, Attachment& attachment, const QString& 
     return true;
 }
 
-void saveAttachmentAs(PstMailItem& mail, Attachment& attachment)
+void saveAttachmentAs(const PstMailItem& mail, const Attachment& attachment)
 {
     AppConfig* config = AppConfig::instance();
     const QString proposed = PstAttachmentNames::pathInDirectory(config->lastSavePath(), attachment.name, attachment.id);
@@ -102,19 +101,18 @@ void saveAttachmentAs(PstMailItem& mail, Attachment& attachment)
         Platform::revealInFileManager(chosen);
 }
 
-int saveAllAttachmentsTo(PstMailItem& mail, const QString& dir)
+int saveAllAttachmentsTo(const PstMailItem& mail, const QString& dir)
 {
     int written = 0;
     for (const std::shared_ptr<Attachment>& a : mail.attachments()) {
-        if (!mail.ensureAttachmentData(*a))
-            continue;
-        if (writeFile(PstAttachmentNames::pathInDirectory(dir, a->name, a->id), a->data))
+        const QByteArray bytes = mail.loadAttachmentData(*a);
+        if (!bytes.isEmpty() && writeFile(PstAttachmentNames::pathInDirectory(dir, a->name, a->id), bytes))
             ++written;
     }
     return written;
 }
 
-void saveAllAttachments(PstMailItem& mail)
+void saveAllAttachments(const PstMailItem& mail)
 {
     AppConfig* config = AppConfig::instance();
     const QString dir = QFileDialog::getExistingDirectory(nullptr, Tr::tr("Select folder to save all attachments"),

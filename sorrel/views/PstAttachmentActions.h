@@ -4,6 +4,7 @@
 // attachment's file-name part (PstAttachmentNames), so no name can write
 // outside the chosen folder.
 
+#include <QByteArray>
 #include <QString>
 
 #include <memory>
@@ -18,24 +19,25 @@ namespace PstAttachmentActions {
 // "Save As...", then "Save All". Each action keeps the mail alive.
 std::shared_ptr<QMenu> attachmentMenu(const std::shared_ptr<PstMailItem>& mail, const QString& tempDir);
 
-// Writes the attachment's bytes to tempDir/<id>_<file name>; the path, or
-// empty when there are no bytes or the file cannot be written.
-QString writeTempFile(const Attachment& attachment, const QString& tempDir);
+// Writes bytes to tempDir/<id>_<file name>; the path, or empty when there
+// are no bytes or the file cannot be written.
+QString writeTempFile(const Attachment& attachment, const QByteArray& bytes, const QString& tempDir);
 
-// Loads the bytes, writes the temporary file and opens it with the
-// desktop's default application.
-bool openAttachment(PstMailItem& mail, Attachment& attachment, const QString& tempDir);
+// Reads the bytes from the file, writes the temporary file and opens it with
+// the desktop's default application.
+bool openAttachment(const PstMailItem& mail, const Attachment& attachment, const QString& tempDir);
 
 // Asks for a file (proposing the safe name in "LastSavePath") and saves.
-void saveAttachmentAs(PstMailItem& mail, Attachment& attachment);
+void saveAttachmentAs(const PstMailItem& mail, const Attachment& attachment);
 // Writes the attachment's bytes to filePath; false when it has none or the
 // file cannot be written.
-bool saveAttachmentTo(PstMailItem& mail, Attachment& attachment, const QString& filePath);
+bool saveAttachmentTo(const PstMailItem& mail, const Attachment& attachment, const QString& filePath);
 
 // Asks for a folder and saves every attachment into it.
-void saveAllAttachments(PstMailItem& mail);
+void saveAllAttachments(const PstMailItem& mail);
 // Writes every loadable attachment into dir under its safe file name (a
-// later one of the same name wins); the number of files written.
-int saveAllAttachmentsTo(PstMailItem& mail, const QString& dir);
+// later one of the same name wins); the number of files written. Bytes are
+// read one attachment at a time and let go.
+int saveAllAttachmentsTo(const PstMailItem& mail, const QString& dir);
 
 } // namespace PstAttachmentActions

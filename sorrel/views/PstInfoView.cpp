@@ -123,7 +123,7 @@ void PstInfoView::setItem(const std::shared_ptr<PstItem>& item)
     if (!item)
         return;
     name->setText(item->title());
-    const QList<InfoSection> sections = item->infoSections();
+    const QList<InfoSection> sections = item->infoSections(item->loadBody());
     for (const InfoSection& section : sections) {
         QList<QPair<QString, QString>> rows;
         for (const auto& row : section.rows)

@@ -47,11 +47,12 @@ QVariant PstListModel::data(const QModelIndex& index, int role) const
         return mail && mail->hasAttachments();
     }
     case DurationRole: return item->durationText();
-    case StartDateRole: return dateText(item->date(PstKey::StartDate), kDetailDateFormat);
+    case StartDateRole: return optionalDateText(item->date(PstKey::StartDate), kDetailDateFormat);
     case NoteDateRole:
         // Journal entries have no creation date; their card shows the start.
-        return dateText(item->date(item->kind() == PstItemKind::Journal ? PstKey::StartTime : PstKey::CreateDate),
-                        kDetailDateFormat);
+        return optionalDateText(
+            item->date(item->kind() == PstItemKind::Journal ? PstKey::StartTime : PstKey::CreateDate),
+            kDetailDateFormat);
     case TaskCompleteRole:
         return item->kind() == PstItemKind::Task && static_cast<const PstTaskItem*>(item)->complete();
     case MatchedFieldsRole: return QStringList();

@@ -27,6 +27,7 @@ constexpr uint16_t
     DisplayName = 0x3001, AddressType = 0x3002, EmailAddress = 0x3003, CreationTime = 0x3007,
     LastModificationTime = 0x3008, SearchKey = 0x300B, DisplayType = 0x3900,
     ContentCount = 0x3602, ContentUnreadCount = 0x3603, Subfolders = 0x360A, ContainerClass = 0x3613,
+    AssocContentCount = 0x3617, AttrHidden = 0x10F4,
     AttachDataBinary = 0x3701, AttachDataObject = 0x3701, AttachExtension = 0x3703, AttachFilename = 0x3704,
     AttachMethod = 0x3705, AttachLongFilename = 0x3707, RenderingPosition = 0x370B, AttachMimeTag = 0x370E,
     AttachContentId = 0x3712, AttachFlags = 0x3714, AttachmentHidden = 0x7FFE,

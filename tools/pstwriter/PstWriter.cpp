@@ -187,7 +187,8 @@ constexpr uint32_t kNidNameToIdMap = 0x61;
 constexpr uint32_t kNidRootFolder = 0x122;
 constexpr uint32_t kNidRecipientTable = 0x692;
 constexpr uint32_t kNidAttachmentTable = 0x671;
-constexpr uint8_t kNidTypeFolder = 0x02, kNidTypeMessage = 0x04, kNidTypeAttachment = 0x05;
+constexpr uint8_t kNidTypeFolder = 0x02, kNidTypeMessage = 0x04, kNidTypeAttachment = 0x05,
+                  kNidTypeAssocMessage = 0x08;
 constexpr uint8_t kNidTypeHierarchy = 0x0D, kNidTypeContents = 0x0E, kNidTypeAssoc = 0x0F;
 constexpr int kBuckets = 251;
 
@@ -228,8 +229,10 @@ struct PstWriter::Impl {
         Props extra;
         std::vector<uint32_t> children;
         std::unique_ptr<TableBuilder> contents;
+        std::unique_ptr<TableBuilder> assoc;
         uint32_t count = 0;
         uint32_t unread = 0;
+        uint32_t assocCount = 0;
     };
     struct NamedEntry { uint32_t idOrOffset; uint16_t guidIndex; bool isString; uint32_t hashValue; };
 
@@ -242,6 +245,7 @@ struct PstWriter::Impl {
     std::map<uint32_t, Folder> folders;
     uint32_t nextFolderIndex = 0x404;
     uint32_t nextMessageIndex = 0x10000;
+    uint32_t nextAssocIndex = 0x8000;
     uint32_t ipm = 0, deleted = 0, searchRoot = 0;
     int messages = 0;
 
@@ -530,6 +534,44 @@ struct PstWriter::Impl {
         ndb.addNode(nid, n.bidData, n.bidSub, 0);
     }
 
+    // Writes a message under folder and lists it in the folder's contents
+    // table, or in its associated contents table.
+    uint32_t addToFolder(uint32_t folder, const MessageSpec &m, bool associated)
+    {
+        auto it = folders.find(folder);
+        if (finished || it == folders.end() || !ndb.ok())
+            return 0;
+        const uint32_t nid = associated ? nidOf(nextAssocIndex++, kNidTypeAssocMessage)
+                                        : nidOf(nextMessageIndex++, kNidTypeMessage);
+        std::vector<PcProp> props;
+        uint32_t size = 0;
+        BuiltNode n = writeMessage(m, &props, &size);
+        ndb.addNode(nid, n.bidData, n.bidSub, folder);
+
+        Folder &f = it->second;
+        std::unique_ptr<TableBuilder> &table = associated ? f.assoc : f.contents;
+        if (!table)
+            table = std::make_unique<TableBuilder>(ndb.layout(), contentsTags());
+        // One row per message; a property of another type than its column is left out.
+        const std::vector<uint32_t> tags = contentsTags();
+        std::vector<TableBuilder::Cell> cells;
+        cells.reserve(tags.size());
+        for (uint32_t t : tags) {
+            const PcProp *p = find(props, uint16_t(t >> 16));
+            cells.push_back(p && p->type == uint16_t(t & 0xFFFF) ? TableBuilder::Cell{true, p->data} : TableBuilder::Cell{});
+        }
+        table->addRow(nid, cells);
+        if (associated) {
+            ++f.assocCount;
+            return nid;
+        }
+        ++f.count;
+        ++messages;
+        if (!m.read)
+            ++f.unread;
+        return nid;
+    }
+
     bool finish()
     {
         if (finished)
@@ -544,6 +586,8 @@ struct PstWriter::Impl {
             p.setInt32(tag::ContentCount, int32_t(f.count));
             p.setInt32(tag::ContentUnreadCount, int32_t(f.unread));
             p.setBool(tag::Subfolders, !f.children.empty());
+            if (f.assocCount)
+                p.setInt32(tag::AssocContentCount, int32_t(f.assocCount));
             if (!f.containerClass.isEmpty())
                 p.setText(tag::ContainerClass, f.containerClass);
             p.merge(f.extra);
@@ -568,7 +612,14 @@ struct PstWriter::Impl {
             BuiltNode cn = f.contents->write(ndb, cs);
             f.contents.reset();
             ndb.addNode(tableNid(nid, kNidTypeContents), cn.bidData, cn.bidSub, 0);
-            writeEmptyTable(tableNid(nid, kNidTypeAssoc), contentsTags());
+            if (f.assoc) {
+                SubnodeList as;
+                BuiltNode an = f.assoc->write(ndb, as);
+                f.assoc.reset();
+                ndb.addNode(tableNid(nid, kNidTypeAssoc), an.bidData, an.bidSub, 0);
+            } else {
+                writeEmptyTable(tableNid(nid, kNidTypeAssoc), contentsTags());
+            }
         }
         // Templates of new folders' tables.
         writeEmptyTable(0x60D, hierarchyTags());
@@ -627,8 +678,8 @@ struct PstWriter::Impl {
             v = 0x400;
         next[kNidTypeFolder] = nextFolderIndex;
         next[kNidTypeMessage] = nextMessageIndex;
+        next[kNidTypeAssocMessage] = nextAssocIndex;
         next[0x03] = 0x4000;
-        next[0x08] = 0x8000;
         return ndb.finish(next);
     }
 };
@@ -672,32 +723,12 @@ FolderId PstWriter::addFolder(FolderId parent, const QString &name, const QStrin
 
 MessageId PstWriter::addMessage(FolderId folder, const MessageSpec &m)
 {
-    auto it = d->folders.find(folder);
-    if (d->finished || it == d->folders.end() || !d->ndb.ok())
-        return 0;
-    const uint32_t nid = nidOf(d->nextMessageIndex++, kNidTypeMessage);
-    std::vector<PcProp> props;
-    uint32_t size = 0;
-    BuiltNode n = d->writeMessage(m, &props, &size);
-    d->ndb.addNode(nid, n.bidData, n.bidSub, folder);
+    return d->addToFolder(folder, m, false);
+}
 
-    Impl::Folder &f = it->second;
-    if (!f.contents)
-        f.contents = std::make_unique<TableBuilder>(d->ndb.layout(), d->contentsTags());
-    // One row per message; a property of another type than its column is left out.
-    const std::vector<uint32_t> tags = d->contentsTags();
-    std::vector<TableBuilder::Cell> cells;
-    cells.reserve(tags.size());
-    for (uint32_t t : tags) {
-        const PcProp *p = Impl::find(props, uint16_t(t >> 16));
-        cells.push_back(p && p->type == uint16_t(t & 0xFFFF) ? TableBuilder::Cell{true, p->data} : TableBuilder::Cell{});
-    }
-    f.contents->addRow(nid, cells);
-    ++f.count;
-    ++d->messages;
-    if (!m.read)
-        ++f.unread;
-    return nid;
+MessageId PstWriter::addAssociatedMessage(FolderId folder, const MessageSpec &m)
+{
+    return d->addToFolder(folder, m, true);
 }
 
 bool PstWriter::finish() { return d->finish(); }

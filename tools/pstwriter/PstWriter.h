@@ -21,6 +21,8 @@
 //
 //   w.addContact(contacts, ContactSpec{...}); w.addAppointment(...); w.addTask(...);
 //   w.addJournal(...); w.addNote(...);      // builders for the other item kinds
+//   w.addAssociatedMessage(inbox, m);        // hidden folder data (node type 8)
+//   w.addFolder(parent, "Hidden", "IPF.Note", Props().setBool(tag::AttrHidden, true));
 //   bool ok = w.finish();                    // also done by the destructor
 //
 // Messages are written to disk as they are added; only the folder tables
@@ -246,11 +248,15 @@ public:
     MessageId addTask(FolderId folder, const TaskSpec &t) { return addMessage(folder, t.toMessage()); }
     MessageId addJournal(FolderId folder, const JournalSpec &j) { return addMessage(folder, j.toMessage()); }
     MessageId addNote(FolderId folder, const NoteSpec &n) { return addMessage(folder, n.toMessage()); }
+    // A folder-associated message (node type 8, listed in the folder's
+    // associated contents table): views, rules, configuration data that
+    // Outlook keeps with a folder and never shows as an item.
+    MessageId addAssociatedMessage(FolderId folder, const MessageSpec &m);
 
     // Writes folders, tables, the name map, b-trees, maps and header; closes the file.
     bool finish();
 
-    // Messages added so far (embedded ones not counted).
+    // Messages added so far (embedded and associated ones not counted).
     int messageCount() const;
 
     // The id a named property got in this file (0x8000 + index), 0 if unused.

@@ -129,6 +129,14 @@ void TestItemDecoding::filetimes()
     QCOMPARE(filetimeToSeconds(nullptr), qint64(0));
     QVERIFY(filetimeText(nullptr).isEmpty());
     QCOMPARE(filetimeText(&epoch), QStringLiteral("Jan 01, 1970 at 12:00 AM"));
+
+    // Dates that are not set: no value, 0, and Outlook's "none" of 4501-01-01.
+    FILETIME none = ft(0x0CB34557A3DD4000ULL), lastReal = ft(0x0CB34557A3DD4000ULL - 1);
+    QVERIFY(!filetimeIsSet(nullptr) && !filetimeIsSet(&zero) && !filetimeIsSet(&none));
+    QVERIFY(filetimeIsSet(&epoch) && filetimeIsSet(&lastReal));
+    QVERIFY(filetimeText(&zero).isEmpty() && filetimeText(&none).isEmpty());
+    QVERIFY(optionalDateText(0, kDetailDateFormat).isEmpty());
+    QCOMPARE(optionalDateText(15, kDetailDateFormat), QStringLiteral("Jan 01, 1970 at 12:00 AM"));
 }
 
 void TestItemDecoding::zones_data()

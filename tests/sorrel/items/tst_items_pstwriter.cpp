@@ -6,7 +6,7 @@
 #include "sorrel/items/PstItemKeys.h"
 #include "sorrel/items/PstItemKinds.h"
 #include "sorrel/items/PstMailItem.h"
-#include "sorrel/store/PstFolderItem.h"
+#include "sorrel/items/PstTextDecoding.h"
 
 #include "PstWriter.h"
 
@@ -139,6 +139,22 @@ QString writeFixture(const QString& path, PstFormat format, QHash<QString, Messa
     declared.props.setString8(tag::SentRepresentingName, QByteArray("\xB0\xA1"));
     ids->insert("declared", w.addMail(inbox, declared));
 
+    // Subjects: the item's own, else its conversation topic.
+    MessageSpec forward;  // a forward's topic is the original's subject
+    forward.subject = "FW: New PNR points for Transwestern";
+    forward.props.setText(tag::ConversationTopic, "New PNR points for Transwestern");
+    ids->insert("forward", w.addMail(inbox, forward));
+    MessageSpec topicOnly;
+    topicOnly.props.setText(tag::ConversationTopic, "Only a topic");
+    ids->insert("topicOnly", w.addMail(inbox, topicOnly));
+    MessageSpec gbkSubject;  // 8-bit subject without a topic, no code page
+    gbkSubject.props.setString8(tag::Subject, QString::fromUtf8("会议纪要：第二季度计划"), "GBK");
+    ids->insert("gbkSubject", w.addMail(inbox, gbkSubject));
+    MessageSpec cyrillicSubject;  // 8-bit subject with its code page
+    cyrillicSubject.props.setString8(tag::Subject, QString::fromUtf8("Отчёт за март"), "WINDOWS-1251");
+    cyrillicSubject.props.setInt32(tag::MessageCodepage, 1251);
+    ids->insert("cyrillicSubject", w.addMail(inbox, cyrillicSubject));
+
     ContactSpec c;
     c.givenName = "Ann"; c.surname = "Lee"; c.fileUnder = "Lee, Ann"; c.company = "Acme";
     c.department = "Sales"; c.jobTitle = "Manager";
@@ -186,6 +202,10 @@ QString writeFixture(const QString& path, PstFormat format, QHash<QString, Messa
     dueOnly.subject = "Due only";
     dueOnly.due = kStart;
     ids->insert("taskDue", w.addTask(tasks, dueOnly));
+    TaskSpec none;  // Outlook's "none" for both dates
+    none.subject = "Someday";
+    none.start = none.due = QDateTime(QDate(4501, 1, 1), QTime(0, 0), Qt::UTC);
+    ids->insert("taskNone", w.addTask(tasks, none));
     TaskSpec half;
     half.subject = "Half";
     half.percentComplete = 0.5;
@@ -264,6 +284,9 @@ private slots:
     void noteKeys();
     void wrongTypes();
     void eightBitTexts();
+    void missingDates();
+    void subjects_data();
+    void subjects();
 
 private:
     Fixture& fixture();
@@ -314,9 +337,10 @@ PstItemPtr TestItemsPstWriter::record(const QString& key)
 void TestItemsPstWriter::everyObjectBuilds()
 {
     // Walk the folders below the top of folders through the factory, as the
-    // loaders do.
+    // loaders do for every object that is not a folder.
     Fixture& f = fixture();
     QHash<PstItemKind, int> kinds;
+    int folders = 0;
     QMutexLocker lock(&pstLibraryMutex());
     pst_item* root = pst_parse_item(f.handle.get(), f.handle->d_head, nullptr);
     QVERIFY(root);
@@ -331,18 +355,25 @@ void TestItemsPstWriter::everyObjectBuilds()
             pst_item* item = pst_parse_item(f.handle.get(), d, nullptr);
             if (!item)
                 continue;
-            if (PstItemPtr r = createItemRecord(f.handle.get(), d, item))
+            if (PstItemPtr r = createItemRecord(f.handle.get(), d, item)) {
                 ++kinds[r->kind()];
+                // Every kind carries its descriptor id and is found by it.
+                QCOMPARE(r->id(), d->d_id);
+                const PstItemPtr again = loadItemById(f.handle, r->id());
+                QVERIFY(again && again->kind() == r->kind());
+            } else if (item->folder)
+                ++folders;
             pst_freeItem(item);
         }
     }
-    QCOMPARE(kinds.value(PstItemKind::Mail), 16);
+    QCOMPARE(kinds.value(PstItemKind::Mail), 20);
     QCOMPARE(kinds.value(PstItemKind::Contact), 2);
     QCOMPARE(kinds.value(PstItemKind::Calendar), 2);
-    QCOMPARE(kinds.value(PstItemKind::Task), 6);
+    QCOMPARE(kinds.value(PstItemKind::Task), 7);
     QCOMPARE(kinds.value(PstItemKind::Journal), 3);
     QCOMPARE(kinds.value(PstItemKind::Note), 2);
-    QCOMPARE(kinds.value(PstItemKind::Folder), 7);
+    QCOMPARE(kinds.value(PstItemKind::Folder), 0);  // folders are no items
+    QCOMPARE(folders, 7);
 }
 
 void TestItemsPstWriter::mailKeys()
@@ -359,8 +390,12 @@ void TestItemsPstWriter::mailKeys()
     QCOMPARE(mail->sentDate(), kSent.toSecsSinceEpoch());
     QCOMPARE(mail->arrivalDate(), kSent.toSecsSinceEpoch() + 60);
     QCOMPARE(mail->date(PstKey::ReportTime), kSent.toSecsSinceEpoch() + 120);
-    QCOMPARE(mail->text(PstKey::TextBody), QStringLiteral("Plain body"));
-    QVERIFY(mail->text(PstKey::HtmlBody).contains(QStringLiteral("cid:logo")));
+    // The body is no part of the record: it is read again from the file.
+    const PstItemBody body = mail->loadBody();
+    QCOMPARE(body.plain, QStringLiteral("Plain body"));
+    QVERIFY(body.html.contains(QStringLiteral("cid:logo")));
+    QCOMPARE(mail->fieldText(PstSearchField::Body).simplified(), QStringLiteral("Plain body Hi"));
+    QVERIFY(mail->fieldText(PstSearchField::Any).simplified().endsWith(QStringLiteral(" Plain body Hi")));
     QCOMPARE(mail->sortTime(), kSent.toSecsSinceEpoch());
     QCOMPARE(mail->title(), QStringLiteral("Ann Lee"));
     QCOMPARE(mail->filePath().isEmpty(), false);
@@ -410,24 +445,21 @@ void TestItemsPstWriter::attachments()
     QVERIFY(text->contentId.isEmpty());
     QCOMPARE(logo->contentId, QStringLiteral("logo"));
     // Both keep their bytes inline (libpst id 0): each still gets its own.
-    QVERIFY(mail->ensureAttachmentData(*text));
-    QCOMPARE(text->data, QByteArray("alpha"));
-    Attachment& a = *text;
+    QCOMPARE(mail->loadAttachmentData(*text), QByteArray("alpha"));
+    QCOMPARE(mail->loadAttachmentData(*logo), kPng);
 
     // The shown HTML inlines the image named by content id.
     const QString html = mail->displayHtml();
     QVERIFY2(html.contains(QStringLiteral("src=\"data:image/png;base64,") + QString::fromLatin1(kPng.toBase64())),
              qPrintable(html));
 
-    // A clone shares the attachment records; after the file's last holder
-    // goes, loading answers false.
-    QCOMPARE(logo->data, kPng);
+    // A clone shares the attachment records; without the file's handle
+    // nothing loads.
     auto clone = std::static_pointer_cast<PstMailItem>(mail->clone());
     QCOMPARE(clone->attachments(), mail->attachments());
-    Attachment fresh = a;
-    fresh.data.clear();
     clone->setDocument({});
-    QVERIFY(!clone->ensureAttachmentData(fresh));
+    QVERIFY(clone->loadAttachmentData(*text).isEmpty());
+    QVERIFY(clone->loadBody().isEmpty());
 }
 
 void TestItemsPstWriter::contactKeys()
@@ -443,12 +475,14 @@ void TestItemsPstWriter::contactKeys()
         {BusinessFax, "555-0009"}, {HomeFax, "555-0010"}, {OtherAddress, "3 Other Rd"},
         {BusinessAddress, "2 Work Ave"}, {HomeAddress, "1 Home St"}, {PrimaryEmail, "ann@example.com"},
         {SecondaryEmail, "ann@home.example"}, {TertiaryEmail, "al@example.org"},
-        {BusinessPage, "https://acme.example"}, {PersonalPage, "https://ann.example"}, {Note, "Met at the fair"},
+        {BusinessPage, "https://acme.example"}, {PersonalPage, "https://ann.example"},
     };
     for (const auto& [key, value] : expected)
         QCOMPARE(r->text(key) + " [" + key + "]", value + " [" + key + "]");
     QCOMPARE(r->title(), QStringLiteral("Ann Lee"));
     QCOMPARE(r->subject(), QStringLiteral("ann@example.com"));
+    QCOMPARE(r->loadBody().plain, QStringLiteral("Met at the fair"));
+    QVERIFY(r->fieldText(PstSearchField::Body).endsWith(QStringLiteral(" Met at the fair")));
 }
 
 void TestItemsPstWriter::appointmentKeys()
@@ -457,7 +491,7 @@ void TestItemsPstWriter::appointmentKeys()
     QVERIFY(r && r->kind() == PstItemKind::Calendar);
     QCOMPARE(r->title(), QStringLiteral("Standup"));
     QCOMPARE(r->text(PstKey::Location), QStringLiteral("Room 1"));
-    QCOMPARE(r->text(PstKey::Note), QStringLiteral("Bring notes"));
+    QCOMPARE(r->infoSections(r->loadBody()).last().rows.first().second, QStringLiteral("Bring notes"));
     QCOMPARE(r->text(PstKey::RecurrenceDescription), QStringLiteral("every Monday"));
     QCOMPARE(r->date(PstKey::StartDate), kStart.toSecsSinceEpoch());
     QCOMPARE(r->date(PstKey::EndDate), kStart.toSecsSinceEpoch() + 5400);
@@ -471,7 +505,7 @@ void TestItemsPstWriter::taskCases()
     QVERIFY(t);
     QCOMPARE(t->title(), QStringLiteral("File taxes"));
     QCOMPARE(t->text(PstKey::Owner), QStringLiteral("Ann Lee"));
-    QCOMPARE(t->text(PstKey::Note), QStringLiteral("before April"));
+    QCOMPARE(t->loadBody().plain, QStringLiteral("before April"));
     QCOMPARE(t->date(PstKey::StartDate), kStart.toSecsSinceEpoch());
     QCOMPARE(t->date(PstKey::DueDate), kStart.addDays(7).toSecsSinceEpoch());
     QCOMPARE(t->date(PstKey::CompletedDate), kStart.addDays(5).toSecsSinceEpoch());
@@ -503,7 +537,7 @@ void TestItemsPstWriter::journalCases()
     QCOMPARE(j->durationText(), QStringLiteral("1 h 30 m"));
     QCOMPARE(j->text(PstKey::Type), QStringLiteral("Phone call"));
     QCOMPARE(j->text(PstKey::Description), QStringLiteral("Telephone"));
-    QCOMPARE(j->text(PstKey::Note), QStringLiteral("Talked budgets"));
+    QCOMPARE(j->loadBody().plain, QStringLiteral("Talked budgets"));
     QCOMPARE(j->date(PstKey::StartTime), kStart.toSecsSinceEpoch());
     QCOMPARE(j->date(PstKey::EndTime), kStart.toSecsSinceEpoch() + 5400);
     auto plain = std::dynamic_pointer_cast<PstJournalItem>(record("journalPlain"));
@@ -519,7 +553,7 @@ void TestItemsPstWriter::noteKeys()
     PstItemPtr n = record("note");
     QVERIFY(n && n->kind() == PstItemKind::Note);
     QCOMPARE(n->title(), QStringLiteral("Milk"));
-    QCOMPARE(n->text(PstKey::Note), QStringLiteral("Milk\r\nEggs"));
+    QCOMPARE(n->loadBody().plain, QStringLiteral("Milk\r\nEggs"));
     QCOMPARE(n->date(PstKey::CreateDate), kSent.toSecsSinceEpoch());
     QCOMPARE(n->date(PstKey::ModifyDate), kSent.toSecsSinceEpoch() + 3600);
     QCOMPARE(n->sortTime(), kSent.toSecsSinceEpoch());
@@ -543,7 +577,7 @@ void TestItemsPstWriter::eightBitTexts()
     PstItemPtr gbk = record("gbk");
     QVERIFY(gbk);
     QCOMPARE(gbk->subject(), QString::fromUtf8("中文主题"));
-    QCOMPARE(gbk->text(PstKey::TextBody), QString::fromUtf8("你好"));
+    QCOMPARE(gbk->loadBody().plain, QString::fromUtf8("你好"));
     auto accented = std::dynamic_pointer_cast<PstMailItem>(record("accented"));
     QCOMPARE(accented->subject(), QString::fromUtf8("Résumé attached"));
     QCOMPARE(accented->attachments().size(), 1);
@@ -554,10 +588,48 @@ void TestItemsPstWriter::eightBitTexts()
     PstItemPtr latin = record("cp1252");
     QCOMPARE(latin->subject(), QString::fromUtf8("café"));
     QCOMPARE(latin->title(), QString::fromUtf8("José “Pepe”"));
-    QVERIFY(record("gbHtml")->text(PstKey::HtmlBody).contains(QString::fromUtf8("<body>你好</body>")));
-    QVERIFY(record("winHtml")->text(PstKey::HtmlBody).contains(QString::fromUtf8("café")));
-    const QString bare = record("bareHtml")->text(PstKey::HtmlBody);
+    QVERIFY(record("gbHtml")->loadBody().html.contains(QString::fromUtf8("<body>你好</body>")));
+    QVERIFY(record("winHtml")->loadBody().html.contains(QString::fromUtf8("café")));
+    const QString bare = record("bareHtml")->loadBody().html;
     QVERIFY2(bare.contains(QChar(0xFFFD)) && !bare.contains(QString::fromUtf8("é")), qPrintable(bare));
+}
+
+void TestItemsPstWriter::missingDates()
+{
+    // A date that is not set is missing: no key, no row on the page, no
+    // card text (not "Jan 01, 1970").
+    for (const char* key : {"taskDue", "taskNone"}) {
+        PstItemPtr task = record(key);
+        QVERIFY2(task && !task->has(PstKey::StartDate), key);
+        const InfoSection schedule = task->infoSections({}).first();
+        QCOMPARE(schedule.rows.first(), qMakePair(QStringLiteral("Start Date"), QString()));
+        QCOMPARE(schedule.rows.at(1).second.isEmpty(), !task->has(PstKey::DueDate));
+    }
+    QVERIFY(record("taskDue")->has(PstKey::DueDate));
+    QVERIFY(!record("taskNone")->has(PstKey::DueDate));
+    PstItemPtr undated = record("undated");
+    QCOMPARE(std::static_pointer_cast<PstMailItem>(undated)->sentDateText(kDetailDateFormat),
+             QStringLiteral("No sent date"));
+}
+
+void TestItemsPstWriter::subjects_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("subject");
+    QTest::newRow("forward") << "forward" << "FW: New PNR points for Transwestern";
+    QTest::newRow("topic only") << "topicOnly" << "Only a topic";
+    QTest::newRow("GBK subject") << "gbkSubject" << QString::fromUtf8("会议纪要：第二季度计划");
+    QTest::newRow("cp1251 subject") << "cyrillicSubject" << QString::fromUtf8("Отчёт за март");
+}
+
+void TestItemsPstWriter::subjects()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, subject);
+    PstItemPtr mail = record(key);
+    QVERIFY(mail);
+    QCOMPARE(mail->subject(), subject);
+    QCOMPARE(mail->fieldText(PstSearchField::Subject), subject);
 }
 
 QTEST_GUILESS_MAIN(TestItemsPstWriter)

@@ -1,6 +1,7 @@
 // Opening real files through PstDocument: enron.pst end to end through the
 // child loader, with and without the index cache, damaged and stale caches
-// falling back to the file, and the failures of open and parse.
+// falling back to the file, and the failures of open and parse; an Outlook
+// 2013 OST shows what Outlook shows.
 
 #include "sorrel/items/PstItemFactory.h"
 #include "sorrel/store/PstDescriptorIndex.h"
@@ -117,6 +118,8 @@ private slots:
         QCOMPARE(fileNode->filePath(), m_pst);
         QCOMPARE(fileNode->handle(), document.handle());
         QVERIFY(fileNode->isLoaded()); // the skeleton's first level
+        // The store's search root beside it is Outlook's own.
+        QCOMPARE(fileNode->subfolders().size(), 1);
         QCOMPARE(fileNode->subfolders().first()->name(), QStringLiteral("Top of Personal Folders"));
         QCOMPARE(fileNode->id(), fileNode->descriptor()->parent_d_id);
 
@@ -141,6 +144,37 @@ private slots:
         const std::weak_ptr<pst_file> weak = document.handle();
         { PstDocument gone = std::move(document); }
         QVERIFY(!weak.expired());
+    }
+
+    void ostShowsWhatOutlookShows()
+    {
+        const QString ost = m_dir.filePath(QStringLiteral("outlook.ost"));
+        QVERIFY(QFile::copy(qEnvironmentVariable("MARROWIN_OST_1"), ost));
+        PstDocument document;
+        QVERIFY(document.open(ost));
+        const PstFolderItemPtr fileNode = document.parse(ost);
+        QVERIFY(fileNode);
+        // Beside IPM_SUBTREE only Exchange's and Outlook's system folders.
+        QCOMPARE(fileNode->subfolders().size(), 1);
+        const PstFolderItemPtr top = fileNode->subfolders().first();
+        QCOMPARE(top->name(), QStringLiteral("IPM_SUBTREE"));
+        top->loadChildren();
+        QHash<QString, PstFolderItemPtr> byName;
+        for (const PstFolderItemPtr& sub : top->subfolders()) {
+            sub->loadChildren();
+            byName.insert(sub->name(), sub);
+        }
+        // Associated contents (views, rules, configuration) are no items.
+        QCOMPARE(byName.value(QStringLiteral("Inbox"))->itemCount(), 10);
+        const PstFolderItemPtr contacts = byName.value(QStringLiteral("Contacts"));
+        QCOMPARE(contacts->itemCount(), 0);
+        QCOMPARE(contacts->countSuffix(), QString());
+        QVERIFY(contacts->subfolders().isEmpty());  // all hidden (PR_ATTR_HIDDEN)
+        for (const char* hidden : {"Yammer Root", "Files", "Conversation Action Settings", "ExternalContacts",
+                                   "Quick Step Settings"})
+            QVERIFY2(!byName.contains(QLatin1String(hidden)), hidden);
+        for (const char* shown : {"Deleted Items", "Sent Items", "Calendar", "Tasks", "Notes", "Sync Issues"})
+            QVERIFY2(byName.contains(QLatin1String(shown)), shown);
     }
 
     void cacheRebuildsTheSameTree()

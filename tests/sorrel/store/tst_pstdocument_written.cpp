@@ -1,6 +1,8 @@
 // Files written in both formats (and with compressible encryption) open
 // through PstDocument with the same folders and records from the file and
-// from the index cache, and every record is found again by its id.
+// from the index cache, and every record is found again by its id. What
+// Outlook keeps for itself (associated contents, hidden and system folders)
+// is no folder or item.
 
 #include "PstWriter.h"
 #include "sorrel/items/PstItemFactory.h"
@@ -111,12 +113,66 @@ private slots:
             const QStringList got = contentsOf(topFolder, QLatin1Char('/') + topFolder->name(), all);
             QVERIFY2(got == expected, qPrintable(got.join(QLatin1Char('\n'))));
             for (const auto& item : all) {
-                const auto again = loadItemById(document.handle(), item->descriptor()->d_id);
+                QCOMPARE(item->id(), item->descriptor()->d_id);
+                const auto again = loadItemById(document.handle(), item->id());
                 QVERIFY(again);
+                QCOMPARE(again->kind(), item->kind());
                 QCOMPARE(again->subject(), item->subject());
                 QCOMPARE(again->document(), document.handle());
             }
         }
+    }
+
+    void hiddenObjectsAreNotShown()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("hidden.pst"));
+        {
+            PstWriter w(path);
+            const FolderId inbox = w.addFolder(w.ipmSubtree(), QStringLiteral("Inbox"));
+            const FolderId contacts = w.addFolder(w.ipmSubtree(), QStringLiteral("Contacts"), QStringLiteral("IPF.Contact"));
+            Props hiddenFlag;
+            hiddenFlag.setBool(tag::AttrHidden, true);
+            const FolderId hidden = w.addFolder(w.ipmSubtree(), QStringLiteral("Quick Step Settings"),
+                                                QStringLiteral("IPF.Configuration"), hiddenFlag);
+            w.addFolder(hidden, QStringLiteral("Below hidden"));
+            Props notHidden;
+            notHidden.setBool(tag::AttrHidden, false);
+            w.addFolder(w.ipmSubtree(), QStringLiteral("Archive"), QStringLiteral("IPF.Note"), notHidden);
+            // A user's folder may share a system folder's name below the top.
+            w.addFolder(w.ipmSubtree(), QStringLiteral("Drizzle"));
+            w.addFolder(w.rootFolder(), QStringLiteral("~MAPISP(Internal)"));
+            w.addFolder(w.rootFolder(), QStringLiteral("SPAM Search Folder 2"));
+            // Not Outlook's: kept, wherever a tool put it.
+            w.addFolder(w.rootFolder(), QStringLiteral("Imported"));
+            for (int i = 0; i < 2; ++i) {
+                MessageSpec m;
+                m.subject = QStringLiteral("Mail %1").arg(i);
+                w.addMail(inbox, m);
+                w.addMail(hidden, m);
+            }
+            for (const char* cls : {"IPM.Configuration.Autocomplete", "IPM.Microsoft.FolderDesign.NamedView",
+                                    "IPM.Note", "IPM.Contact"}) {
+                MessageSpec m;
+                m.messageClass = QString::fromLatin1(cls);
+                w.addAssociatedMessage(inbox, m);
+                w.addAssociatedMessage(contacts, m);
+            }
+            QVERIFY(w.finish());
+        }
+        PstDocument document;
+        QVERIFY(document.open(path));
+        const PstFolderItemPtr fileNode = document.parse(path);
+        QVERIFY(fileNode);
+        QStringList firstLevel;
+        for (const PstFolderItemPtr& f : fileNode->subfolders())
+            firstLevel << f->name();
+        // The search root and the system folders beside the top are gone.
+        QCOMPARE(firstLevel, QStringList({"Top of Personal Folders", "Imported"}));
+        QList<std::shared_ptr<PstItem>> all;
+        const QStringList got = contentsOf(fileNode->subfolders().first(), QString(), all);
+        const QStringList expected{"/", "/Deleted Items/", "/Inbox/", "/Inbox|0|Mail 0", "/Inbox|0|Mail 1",
+                                   "/Contacts/", "/Archive/", "/Drizzle/"};
+        QVERIFY2(got == expected, qPrintable(got.join(QLatin1Char('\n'))));
     }
 };
 

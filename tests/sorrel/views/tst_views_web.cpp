@@ -12,6 +12,7 @@
 #include "sorrel/views/PstInfoView.h"
 #include "sorrel/views/PstMailView.h"
 #include "sorrel/views/WebEngineView.h"
+#include "WrittenMail.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -20,6 +21,7 @@
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWebEngineScript>
 
@@ -236,9 +238,13 @@ void TestWebEngineView::plainTextBodyIsEscaped()
     PstMailView view;
     view.resize(500, 400);
     view.show();
-    auto m = std::make_shared<PstMailItem>();
     const QString text = QStringLiteral("1 < 2 && <b>not bold</b>\n`tick` ${x}");
-    m->setField(PstKey::TextBody, text);
+    QTemporaryDir dir;
+    pstw::MessageSpec spec;
+    spec.subject = QStringLiteral("Plain");
+    spec.body = text;
+    const auto m = writtenMail(dir.filePath(QStringLiteral("plain.pst")), spec);
+    QVERIFY(m);
     QVERIFY(m->displayHtml().contains(QStringLiteral("&lt;b&gt;not bold&lt;/b&gt;")));
     QSignalSpy written(view.bodyView(), &WebEngineView::htmlWritten);
     view.setItem(m);

@@ -75,6 +75,7 @@ private slots:
         QFETCH(PstEncryption, encryption);
         const QString file = path("folders.pst");
         FolderId inbox, projects, year, contacts;
+        MessageId assoc;
         {
             PstWriter w(file, format, encryption, QStringLiteral("Test Store"));
             inbox = w.addFolder(w.ipmSubtree(), QStringLiteral("Inbox"), QStringLiteral("IPF.Note"));
@@ -85,6 +86,10 @@ private slots:
             m.subject = QStringLiteral("unread");
             m.read = false;
             w.addMail(year, m);
+            MessageSpec view;
+            view.messageClass = QStringLiteral("IPM.Microsoft.FolderDesign.NamedView");
+            view.subject = QStringLiteral("A view");
+            assoc = w.addAssociatedMessage(inbox, view);
             QVERIFY(w.finish());
         }
         LibpstFile f(file);
@@ -102,7 +107,16 @@ private slots:
             names << QString::fromUtf8(pstStr(f.item(id)->file_as));
         names.sort();
         QCOMPARE(names, QStringList({"Contacts", "Deleted Items", "Inbox"}));
-        QCOMPARE(f.children(inbox), QList<uint64_t>{projects});
+        // The associated message is the folder's child too, of node type 8,
+        // counted apart from the folder's items.
+        QCOMPARE(f.children(inbox), (QList<uint64_t>{projects, assoc}));
+        QCOMPARE(assoc & 0x1F, 0x08u);
+        PstItemPtr a = f.item(assoc);
+        QVERIFY(a && a->ascii_type);
+        QCOMPARE(QByteArray(a->ascii_type), QByteArray("IPM.Microsoft.FolderDesign.NamedView"));
+        PstItemPtr in = f.item(inbox);
+        QCOMPARE(in->folder->item_count, 0);
+        QCOMPARE(in->folder->assoc_count, 1);
         QCOMPARE(f.children(projects), QList<uint64_t>{year});
         PstItemPtr c = f.item(contacts);
         QVERIFY(c && c->folder);
