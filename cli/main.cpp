@@ -14,7 +14,6 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -29,6 +28,7 @@ const char* const kUsage =
     "Usage: marrowin-cli [--json] tree FILE | items FILE FOLDER | show FILE ID\n"
     "       marrowin-cli convert FILE OUTDIR [--formats LIST] [--folder FOLDER] [--keep-empty-folders]\n"
     "       marrowin-cli convert --help   (formats, progress and exit status of convert)\n"
+    "       marrowin-cli --help | --version\n"
     "  FOLDER: folder names joined by '/' as 'tree' prints them, from the first level below the file\n"
     "          (e.g. \"Top of Personal Folders/Inbox\"; \"\" is the file itself), or #ID with a folder id\n"
     "  ID:     a descriptor id as 'tree' and 'items' print it (decimal, or hexadecimal with 0x)\n";
@@ -230,9 +230,16 @@ int openFailed(const PstDocument& document, bool json)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
+    // The same names as the program, so both use one settings store.
+    QCoreApplication::setOrganizationName(QString::fromLatin1(ProductProfile::kOrganizationName));
+    QCoreApplication::setApplicationName(QString::fromLatin1(ProductProfile::kApplicationName));
     QStringList args = app.arguments().mid(1);
     if (args == QStringList{QStringLiteral("--help")} || args == QStringList{QStringLiteral("-h")}) {
         out() << kUsage << '\n' << kConvertHelp;
+        return 0;
+    }
+    if (args == QStringList{QStringLiteral("--version")}) {
+        out() << "marrowin-cli " << ProductProfile::kVersion << '\n';
         return 0;
     }
     ConvertOptions convert;
@@ -266,9 +273,8 @@ int main(int argc, char* argv[])
     if (command == QLatin1String("show") && !parseId(args.at(1), id))
         return usage();
 
-    const QString logDir = ProductProfile::logDirectory();
-    QDir().mkpath(logDir);
-    Corbelin::ILogConfig::InitializeLogConfig(QDir::toNativeSeparators(logDir).toStdString());
+    ProductProfile::makeDirectories();
+    Corbelin::ILogConfig::InitializeLogConfig(ProductProfile::logDirectory().toStdString());
     // Qt's own messages (the records' debug lines among them) go to the log,
     // in the host's line form, not onto the terminal.
     HostLog::installMessageHandler();

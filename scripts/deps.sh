@@ -19,6 +19,9 @@ packages=(
   fontconfig fonts-dejavu-core fonts-symbola fonts-droid-fallback
   # a virtual screen and a screen grabber for machines without a display
   xvfb xauth x11-apps
+  # the Debian package (cpack -G DEB: dpkg-shlibdeps, file) and the checks of
+  # the installed desktop files and manual page
+  dpkg-dev file desktop-file-utils appstream shared-mime-info groff-base
 )
 
 # "package:command" entries are also satisfied by that command on the PATH

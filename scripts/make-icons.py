@@ -183,6 +183,9 @@ def main():
     host = "host/window/resources/img/"
     write(host + "search.png", render(32, search).png())
     write(host + "icons/pst_icon.ico", render(48, app_icon).ico())
+    # The desktop's icon theme: one drawing per size, named by the desktop id.
+    for size in (16, 24, 32, 48, 64, 128, 256):
+        write("packaging/linux/icons/%dx%d/com.tarnwick.Marrowin.png" % (size, size), render(size, app_icon).png())
 
 
 if __name__ == "__main__":

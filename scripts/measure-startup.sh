@@ -11,9 +11,11 @@ runs=${1:-5}
 export MW_BIN="$build/bin/Marrowin"
 for i in $(seq "$runs"); do
   home=$(mktemp -d)
-  mkdir -p "$home/tmp"
-  HOME=$home TMPDIR=$home/tmp xvfb-run -a -s "-screen 0 1920x1080x24" bash -c '
-    log="$HOME/AppData/Roaming/Tarnwick/Marrowin/Log"
+  mkdir -p "$home/tmp" && mkdir -m 700 "$home/run"
+  # Nothing of the user's session: its own directories and single-instance socket.
+  env -u XDG_CONFIG_HOME -u XDG_CACHE_HOME -u XDG_STATE_HOME \
+    HOME=$home TMPDIR=$home/tmp XDG_RUNTIME_DIR=$home/run xvfb-run -a -s "-screen 0 1920x1080x24" bash -c '
+    log="$HOME/.local/state/Tarnwick/Marrowin/log"
     start=$(date +%s%N)
     "$MW_BIN" & pid=$!
     line=

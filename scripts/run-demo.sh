@@ -23,7 +23,7 @@ mkdir -p "$(dirname "$shot")"
 echo "No display: running Marrowin on a virtual screen; the screenshot goes to $shot"
 export MW_BIN="$build/bin/Marrowin" MW_SHOT="$shot" MW_XWD2PNG="$here/scripts/xwd2png.py"
 exec xvfb-run -a -s "-screen 0 1920x1080x24" bash -c '
-  log="$HOME/AppData/Roaming/Tarnwick/Marrowin/Log"
+  log="${XDG_STATE_HOME:-$HOME/.local/state}/Tarnwick/Marrowin/log"
   shown() { cat "$log"/*.log 2>/dev/null | grep -c "\[profile\] Main window shown" || true; }
   before=$(shown)
   "$MW_BIN" "$@" & pid=$!

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDataStream>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -18,10 +19,12 @@ QPointer<QLocalServer> server;
 // and tried once more.
 bool listen(QLocalServer* s)
 {
-    if (s->listen(serverName()))
+    const QString address = serverAddress();
+    s->setSocketOptions(QLocalServer::UserAccessOption);
+    if (s->listen(address))
         return true;
-    QLocalServer::removeServer(serverName());
-    return s->listen(serverName());
+    QLocalServer::removeServer(address);
+    return s->listen(address);
 }
 
 // A message may arrive in pieces: bytes are collected until one complete
@@ -54,6 +57,16 @@ QString serverName()
 {
     return QStringLiteral("Lumenfold.%1.%2")
         .arg(QLatin1String(ProductProfile::kMakerId), QLatin1String(ProductProfile::kInternalProductName));
+}
+
+QString serverAddress()
+{
+    const QString runtime = ProductProfile::runtimeDirectory();
+    if (runtime.isEmpty())
+        return serverName();
+    // A socket path longer than sockaddr_un's 108 bytes cannot be bound.
+    const QString path = runtime + QLatin1Char('/') + serverName();
+    return QFile::encodeName(path).size() < 108 ? path : serverName();
 }
 
 QByteArray encodeMessage(const QStringList& paths)
@@ -91,7 +104,7 @@ bool handOverToRunningInstance()
 {
     {
         QLocalSocket socket;
-        socket.connectToServer(serverName(), QIODevice::ReadWrite);
+        socket.connectToServer(serverAddress(), QIODevice::ReadWrite);
         if (socket.waitForConnected(200)) {
             socket.write(encodeMessage(filesFromArguments(QCoreApplication::arguments())));
             socket.flush();

@@ -14,6 +14,10 @@ namespace SingleInstance {
 
 // "Lumenfold.<maker id>.<internal product name>".
 QString serverName();
+// Where the server listens: the socket file of that name in the user's
+// runtime directory when there is one (one server per user, nothing left in
+// /tmp), else the bare name (Qt's temporary directory).
+QString serverAddress();
 
 // The message: a QDataStream (Qt 6 default version, big-endian) holding a
 // 32-bit count and that many strings.

@@ -40,6 +40,9 @@ QStringList DocumentPluginManager::searchDirectories()
     // One directory per module of the product family, the PST module fourth.
     for (const char* module : {"/pdf", "/djvu", "/xps", "/sorrel", "/wpd"})
         dirs.append(workDir + QLatin1String(module));
+    // An installed program's: the plug-ins are private to the program, in
+    // its library directory (bin/../lib/marrowin/plugins).
+    dirs.append(programDir + QLatin1Char('/') + QLatin1String(MARROWIN_INSTALLED_PLUGIN_DIR));
     for (QString& dir : dirs)
         dir = QDir::cleanPath(QDir(dir).absolutePath());
     return dirs;

@@ -9,27 +9,20 @@
 #include <Corbelin/SupportServices.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QIcon>
 
 namespace ApplicationStartup {
 namespace {
 
-void makeDirectory(const QString& path)
-{
-    const QString native = QDir::toNativeSeparators(path);
-    if (!QDir(native).exists())
-        QDir().mkpath(native);
-}
-
 void startOnce()
 {
     QCoreApplication::setOrganizationName(QString::fromLatin1(ProductProfile::kOrganizationName));
     QCoreApplication::setApplicationName(QString::fromLatin1(ProductProfile::kApplicationName));
+    // Lets the desktop match the windows to the installed .desktop entry
+    // (its icon and name in docks and task switchers).
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(ProductProfile::kDesktopId));
 
-    makeDirectory(ProductProfile::logDirectory());
-    makeDirectory(ProductProfile::configDirectory());
-    makeDirectory(ProductProfile::tempDirectory());
+    ProductProfile::makeDirectories();
 
     HostLog::pruneOldLogFiles(ProductProfile::logDirectory());
 

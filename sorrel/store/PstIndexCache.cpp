@@ -133,7 +133,7 @@ QString cacheFilePathFor(const QString& pstPath, const QString& suffix)
     if (key.isEmpty())
         key = info.absoluteFilePath();
     const QByteArray hash = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex();
-    return QDir::toNativeSeparators(ProductProfile::configDirectory() + QLatin1Char('/') + QString::fromLatin1(hash)
+    return QDir::toNativeSeparators(ProductProfile::cacheDirectory() + QLatin1Char('/') + QString::fromLatin1(hash)
                                     + suffix);
 }
 
@@ -314,7 +314,7 @@ void touchCacheFile(const QString& cachePath)
 
 int pruneCacheFilesNow()
 {
-    const QDir dir(ProductProfile::configDirectory());
+    const QDir dir(ProductProfile::cacheDirectory());
     if (!dir.exists())
         return 0;
     const QDateTime cutoff = QDateTime::currentDateTimeUtc().addSecs(-kPruneAgeSecs);

@@ -15,7 +15,7 @@
 
 namespace PstIndexCache {
 
-// File in the configuration directory named by the SHA-1 of the PST file's
+// File in the cache directory named by the SHA-1 of the PST file's
 // canonical (else absolute) path plus suffix; empty for an empty path. The
 // search index uses the same rule with its own suffix.
 QString cacheFilePathFor(const QString& pstPath, const QString& suffix);

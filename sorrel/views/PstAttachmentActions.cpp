@@ -3,6 +3,7 @@
 #include "common/AppConfig.h"
 #include "common/Log.h"
 #include "common/Platform.h"
+#include "common/ProductProfile.h"
 #include "sorrel/items/PstMailItem.h"
 #include "sorrel/views/PstAttachmentNames.h"
 
@@ -15,16 +16,22 @@
 #include <QMenu>
 #include <QUrl>
 
+#include <optional>
+
 namespace {
 
 struct Tr {
     Q_DECLARE_TR_FUNCTIONS(PstMailView)
 };
 
-bool writeFile(const QString& path, const QByteArray& data)
+// Without permissions the user's umask decides, as for any saved file; with
+// them, a file created here gets them and one that was there is tightened.
+bool writeFile(const QString& path, const QByteArray& data,
+               std::optional<QFileDevice::Permissions> permissions = std::nullopt)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Truncate;
+    if (permissions ? !file.open(mode, *permissions) || !file.setPermissions(*permissions) : !file.open(mode))
         return false;
     const bool ok = file.write(data) == data.size();
     file.close();
@@ -59,10 +66,14 @@ QString writeTempFile(const Attachment& attachment, const QByteArray& bytes, con
 {
     if (bytes.isEmpty())
         return QString();
+    // Only the user may read the copies: the directory is 0700, the files 0600.
     const QString dir = QDir::toNativeSeparators(tempDir);
-    QDir().mkpath(dir);
+    if (!ProductProfile::makePrivateDirectory(dir)) {
+        mw::logWarning(QStringLiteral("Attachment temp directory is not private to the user: %1").arg(dir));
+        return QString();
+    }
     const QString path = dir + QDir::separator() + PstAttachmentNames::tempFileName(attachment.name, attachment.id);
-    if (!writeFile(path, bytes)) {
+    if (!writeFile(path, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         mw::logWarning(QStringLiteral("Failed to write attachment temp file: %1").arg(path));
         return QString();
     }

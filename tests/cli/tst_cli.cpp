@@ -226,7 +226,7 @@ private slots:
     {
         QVERIFY(run({"tree", m_enron}).code == 0);
         QVERIFY(run({"tree", m_enron}).code == 0);
-        QDir log(QDir::homePath() + QStringLiteral("/AppData/Roaming/Tarnwick/Marrowin/Log"));
+        QDir log(QDir::homePath() + QStringLiteral("/.local/state/Tarnwick/Marrowin/log"));
         QString all;
         for (const QString& name : log.entryList({QStringLiteral("*.log")}, QDir::Files)) {
             QFile f(log.filePath(name));

@@ -34,7 +34,7 @@ bool leaveStaleSocket(const QString& path)
 
 QString logOf(const QString& home)
 {
-    const QDir dir(home + QStringLiteral("/AppData/Roaming/Tarnwick/Marrowin/Log"));
+    const QDir dir(home + QStringLiteral("/.local/state/Tarnwick/Marrowin/log"));
     QString text;
     for (const QFileInfo& f : dir.entryInfoList({QStringLiteral("*.log")}, QDir::Files)) {
         QFile file(f.absoluteFilePath());
@@ -117,12 +117,14 @@ void TestSingleInstance::secondInstanceHandsOverAndLeavesNoTrace()
     QTemporaryDir root;
     const QString firstHome = root.filePath(QStringLiteral("first"));
     const QString secondHome = root.filePath(QStringLiteral("second"));
-    // The socket lives in the temporary directory, whose path must stay short.
+    // The socket lives in the runtime directory both processes share.
     const QString tmp = QDir::tempPath();
+    const QString socket = SingleInstance::serverAddress();
+    QCOMPARE(socket, qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/Lumenfold.tarnwick.Marrowin"));
     for (const QString& d : {firstHome, secondHome})
         QVERIFY(QDir().mkpath(d));
-    QFile::remove(tmp + QStringLiteral("/Lumenfold.tarnwick.Marrowin"));
-    QVERIFY(leaveStaleSocket(tmp + QStringLiteral("/Lumenfold.tarnwick.Marrowin")));
+    QFile::remove(socket);
+    QVERIFY(leaveStaleSocket(socket));
 
     QFile one(root.filePath(QStringLiteral("one.pst"))), two(root.filePath(QStringLiteral("Two.PST")));
     QVERIFY(one.open(QIODevice::WriteOnly) && two.open(QIODevice::WriteOnly));
@@ -144,6 +146,9 @@ void TestSingleInstance::secondInstanceHandsOverAndLeavesNoTrace()
     // The stale name did not stop the first instance from becoming the server.
     QVERIFY2(waitForLog(firstHome, QStringLiteral("[profile] Main window shown")), qPrintable(logOf(firstHome)));
     QVERIFY(logOf(firstHome).contains(QStringLiteral("Program startup: initialization in progress...")));
+    // Only the user may connect.
+    QCOMPARE(QFileInfo(socket).permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+             QFile::Permissions());
 
     QProcess second;
     second.setProcessEnvironment(environment(secondHome));

@@ -60,10 +60,12 @@ void TestPluginManager::searchDirectoriesInOrder()
     const QString program = QCoreApplication::applicationDirPath();
     const QString parent = QDir::cleanPath(program + QStringLiteral("/.."));
     const QStringList dirs = DocumentPluginManager::searchDirectories();
-    QCOMPARE(dirs.size(), 9);
+    QCOMPARE(dirs.size(), 10);
     QCOMPARE(dirs.mid(0, 4), QStringList({program + "/PlugIns/document", parent + "/PlugIns/document",
                                           program + "/plugins", program + "/document_plugins"}));
     QCOMPARE(dirs.at(7), QDir::currentPath() + QStringLiteral("/sorrel"));
+    // Last, an installed program's private library directory.
+    QVERIFY2(dirs.at(9).startsWith(parent + "/lib") && dirs.at(9).endsWith("/marrowin/plugins"), qPrintable(dirs.at(9)));
 }
 
 void TestPluginManager::loadsFromWorkingDirectoryLaterCopyWins()

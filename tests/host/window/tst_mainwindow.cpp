@@ -155,7 +155,7 @@ void TestMainWindow::statusBarFollowsTheList()
     window.clearStatusMessage(&a);
     QVERIFY(!bar->isVisibleTo(&window));
     QCOMPARE(bar->currentMessage(), QString());
-    QCOMPARE(window.temporaryDirectory(), QDir::homePath() + QStringLiteral("/AppData/Roaming/Tarnwick/Marrowin/Temp"));
+    QCOMPARE(window.temporaryDirectory(), qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/Tarnwick/Marrowin"));
 }
 
 void TestMainWindow::initialSize_data()

@@ -268,38 +268,38 @@ private slots:
     void namesTheCacheByPath()
     {
         QVERIFY(cachePathFor(QString()).isEmpty());
-        const QString config = ProductProfile::configDirectory() + QLatin1Char('/');
+        const QString cache = ProductProfile::cacheDirectory() + QLatin1Char('/');
         const QString canonical = QFileInfo(m_pst).canonicalFilePath();
         QCOMPARE(cachePathFor(m_pst),
-                 config + QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha1).toHex() + ".pstidx");
+                 cache + QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha1).toHex() + ".pstidx");
         const QString gone = m_dir.filePath(QStringLiteral("gone/../missing.pst"));
         QCOMPARE(cacheFilePathFor(gone, QStringLiteral(".pstsrch")),
-                 config + QCryptographicHash::hash(QFileInfo(gone).absoluteFilePath().toUtf8(),
+                 cache + QCryptographicHash::hash(QFileInfo(gone).absoluteFilePath().toUtf8(),
                                                    QCryptographicHash::Sha1).toHex() + ".pstsrch");
     }
 
     void touchesAndPrunes()
     {
-        QDir config(ProductProfile::configDirectory());
-        QVERIFY(config.mkpath(QStringLiteral(".")));
+        QDir cache(ProductProfile::cacheDirectory());
+        QVERIFY(cache.mkpath(QStringLiteral(".")));
         const QDateTime now = QDateTime::currentDateTimeUtc();
         struct Entry { const char* name; int ageDays; bool kept; };
         const Entry entries[] = {{"yesterday.pstidx", 1, true}, {"old.pstidx", 16, false},
                                  {"old.pstsrch", 16, false}, {"old.other", 16, true}, {"touched.pstidx", 30, true}};
         for (const Entry& e : entries) {
-            QFile f(config.filePath(QString::fromLatin1(e.name)));
+            QFile f(cache.filePath(QString::fromLatin1(e.name)));
             QVERIFY(f.open(QIODevice::WriteOnly));
             QVERIFY(f.setFileTime(now.addDays(-e.ageDays), QFileDevice::FileModificationTime));
         }
-        QVERIFY(config.mkpath(QStringLiteral("folder.pstidx")));
-        touchCacheFile(config.filePath(QStringLiteral("touched.pstidx")));
-        touchCacheFile(config.filePath(QStringLiteral("absent.pstidx")));
-        QVERIFY(!config.exists(QStringLiteral("absent.pstidx")));
+        QVERIFY(cache.mkpath(QStringLiteral("folder.pstidx")));
+        touchCacheFile(cache.filePath(QStringLiteral("touched.pstidx")));
+        touchCacheFile(cache.filePath(QStringLiteral("absent.pstidx")));
+        QVERIFY(!cache.exists(QStringLiteral("absent.pstidx")));
 
         QCOMPARE(pruneCacheFilesNow(), 2);
         for (const Entry& e : entries)
-            QCOMPARE(config.exists(QString::fromLatin1(e.name)), e.kept);
-        QVERIFY(config.exists(QStringLiteral("folder.pstidx")));
+            QCOMPARE(cache.exists(QString::fromLatin1(e.name)), e.kept);
+        QVERIFY(cache.exists(QStringLiteral("folder.pstidx")));
     }
 };
 

@@ -297,6 +297,14 @@ void TestViews::attachmentFileNames()
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArrayLiteral("bytes"));
+    // Only the user can read the copy: the directory is 0700, the file 0600.
+    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser;
+    QCOMPARE(QFile::permissions(path), ownerOnly);
+    QCOMPARE(QFile::permissions(temp.path() + QStringLiteral("/Temp")),
+             ownerOnly | QFileDevice::ExeOwner | QFileDevice::ExeUser);
+    QVERIFY(QFile::setPermissions(path, ownerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    QCOMPARE(PstAttachmentActions::writeTempFile(a, "bytes", temp.path() + QStringLiteral("/Temp")), path); // opened again
+    QCOMPARE(QFile::permissions(path), ownerOnly);
 }
 
 void TestViews::saveAllStaysInFolder()
