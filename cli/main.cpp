@@ -1,6 +1,8 @@
 // marrowin-cli: prints a PST file's folder tree, a folder's records or one
-// record, opened through the same document, cache and log as the program.
+// record, or converts its folders into files, opened through the same
+// document, cache and log as the program.
 
+#include "cli/ConvertCommand.h"
 #include "common/ProductProfile.h"
 #include "host/shell/MessageHandler.h"
 #include "sorrel/items/PstItemFactory.h"
@@ -17,16 +19,21 @@
 #include <QJsonObject>
 #include <QTextStream>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
 
 const char* const kUsage =
-    "Usage: marrowin-cli [--json] tree FILE | items FILE FOLDER | show FILE ID\n"
+    "Usage: marrowin-cli [--json] tree FILE | items FILE FOLDER | show FILE ID | check FILE\n"
+    "       marrowin-cli convert FILE OUTDIR [--formats LIST] [--folder FOLDER] [--keep-empty-folders]\n"
+    "       marrowin-cli convert --help   (formats, progress and exit status of convert)\n"
     "       marrowin-cli --help | --version\n"
     "  FOLDER: folder names joined by '/' as 'tree' prints them, from the first level below the file\n"
     "          (e.g. \"Top of Personal Folders/Inbox\"; \"\" is the file itself), or #ID with a folder id\n"
-    "  ID:     a descriptor id as 'tree' and 'items' print it (decimal, or hexadecimal with 0x)\n";
+    "  ID:     a descriptor id as 'tree' and 'items' print it (decimal, or hexadecimal with 0x)\n"
+    "  check:  reads every folder and item as the viewer shows them (bodies, attachments) and\n"
+    "          lists the folders with damaged items; exits 0 also when items were skipped\n";
 
 QTextStream& out()
 {
@@ -90,23 +97,35 @@ bool parseId(QString text, uint64_t& id)
     return ok && id != 0;
 }
 
+// "%n damaged item(s) skipped" in English: the terminal gets no translation.
+QString damagedLine(int count)
+{
+    return QStringLiteral("%1 damaged item(s) skipped").arg(count);
+}
+
 QJsonObject treeJson(const PstFolderItemPtr& folder)
 {
     folder->loadChildren();
     QJsonArray subfolders;
     for (const PstFolderItemPtr& sub : folder->subfolders())
         subfolders.append(treeJson(sub));
-    return {{"name", folder->name()},
-            {"id", QString::number(folder->id())},
-            {"items", int(folder->items().size())},
-            {"subfolders", subfolders}};
+    QJsonObject json{{"name", folder->name()},
+                     {"id", QString::number(folder->id())},
+                     {"items", int(folder->items().size())},
+                     {"subfolders", subfolders}};
+    if (folder->damagedCount() > 0)
+        json.insert("damaged", folder->damagedCount());
+    return json;
 }
 
 void printTree(const PstFolderItemPtr& folder, int depth)
 {
     folder->loadChildren();
     out() << QString(depth * 2, QLatin1Char(' ')) << oneLine(folder->name()) << " (" << folder->items().size()
-          << " items) #" << folder->id() << '\n';
+          << " items) #" << folder->id();
+    if (folder->damagedCount() > 0)
+        out() << " [" << damagedLine(folder->damagedCount()) << ']';
+    out() << '\n';
     for (const PstFolderItemPtr& sub : folder->subfolders())
         printTree(sub, depth + 1);
 }
@@ -157,6 +176,8 @@ PstFolderItemPtr findFolder(const PstFolderItemPtr& fileNode, const QString& spe
 
 int listItems(const PstFolderItemPtr& folder, bool json)
 {
+    if (folder->damagedCount() > 0)
+        err() << damagedLine(folder->damagedCount()) << '\n';
     QJsonArray records;
     for (const std::shared_ptr<PstItem>& item : folder->items()) {
         if (json) {
@@ -211,6 +232,73 @@ int showItem(const PstItem& item, uint64_t id, bool json)
     return 0;
 }
 
+// Everything the viewer reads of one record: its texts, its body as shown
+// and searched, every attachment's bytes, and the record parsed again by id
+// as search results are.
+void readAsShown(const PstFileHandle& handle, PstItem& item)
+{
+    const PstItemBody body = item.loadBody();
+    item.searchText();
+    item.infoSections(body);
+    item.fieldTextFresh(PstSearchField::Body);
+    if (item.kind() == PstItemKind::Mail) {
+        auto& mail = static_cast<PstMailItem&>(item);
+        mail.displayHtml(body);
+        for (const auto& attachment : mail.attachments())
+            mail.loadAttachmentData(*attachment);
+    }
+    if (item.descriptor())
+        loadItemById(handle, item.descriptor()->d_id);
+}
+
+struct CheckTotals {
+    int folders = 0;
+    int items = 0;
+    int damaged = 0;
+};
+
+void checkFolder(const PstFileHandle& handle, const PstFolderItemPtr& folder, const QString& path,
+                 CheckTotals& totals, QJsonArray& damagedFolders)
+{
+    folder->loadChildren();
+    ++totals.folders;
+    for (const std::shared_ptr<PstItem>& item : folder->items()) {
+        readAsShown(handle, *item);
+        ++totals.items;
+    }
+    if (folder->damagedCount() > 0) {
+        totals.damaged += folder->damagedCount();
+        damagedFolders.append(QJsonObject{{"folder", path}, {"id", QString::number(folder->id())},
+                                          {"damaged", folder->damagedCount()}});
+    }
+    for (const PstFolderItemPtr& sub : folder->subfolders())
+        checkFolder(handle, sub, path.isEmpty() ? sub->name() : path + QLatin1Char('/') + sub->name(), totals,
+                    damagedFolders);
+}
+
+int checkFile(const PstFileHandle& handle, const PstFolderItemPtr& fileNode, bool json)
+{
+    CheckTotals totals;
+    QJsonArray damagedFolders;
+    checkFolder(handle, fileNode, QString(), totals, damagedFolders);
+    if (json) {
+        out() << QJsonDocument(QJsonObject{{"folders", totals.folders},
+                                           {"items", totals.items},
+                                           {"damaged", totals.damaged},
+                                           {"damagedFolders", damagedFolders}})
+                     .toJson();
+        return 0;
+    }
+    for (const QJsonValue& v : damagedFolders) {
+        const QJsonObject o = v.toObject();
+        out() << oneLine(o["folder"].toString()) << " #" << o["id"].toString() << ": "
+              << damagedLine(o["damaged"].toInt()) << '\n';
+    }
+    out() << totals.folders << " folders, " << totals.items << " items, "
+          << damagedLine(totals.damaged) << '\n';
+    return 0;
+}
+
 int openFailed(const PstDocument& document, bool json)
 {
     const QString step = PstDocument::failureText(document.failure());
@@ -230,21 +318,38 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QString::fromLatin1(ProductProfile::kApplicationName));
     QStringList args = app.arguments().mid(1);
     if (args == QStringList{QStringLiteral("--help")} || args == QStringList{QStringLiteral("-h")}) {
-        out() << kUsage;
+        out() << kUsage << '\n' << kConvertHelp;
         return 0;
     }
     if (args == QStringList{QStringLiteral("--version")}) {
         out() << "marrowin-cli " << ProductProfile::kVersion << '\n';
         return 0;
     }
+    ConvertOptions convert;
+    const bool converting = !args.isEmpty() && args.first() == QLatin1String("convert");
+    if (converting) {
+        QString error;
+        if (!parseConvertArguments(args.mid(1), &convert, &error)) {
+            err() << "marrowin-cli convert: " << error << '\n';
+            return usage();
+        }
+        if (convert.help) {
+            out() << kConvertHelp;
+            return 0;
+        }
+        // A file size limit fails the file being written (the log's too)
+        // instead of ending the program.
+        std::signal(SIGXFSZ, SIG_IGN);
+        args = {QStringLiteral("convert"), convert.file, convert.folder};
+    }
     const bool json = args.removeAll(QStringLiteral("--json")) > 0;
     if (args.isEmpty())
         return usage();
     const QString command = args.takeFirst();
-    const int wanted = command == QLatin1String("tree") ? 1 : (command == QLatin1String("items")
-                                                                    || command == QLatin1String("show"))
-                                                                   ? 2
-                                                                   : -1;
+    const int wanted = command == QLatin1String("tree") || command == QLatin1String("check") ? 1
+                       : (command == QLatin1String("items") || command == QLatin1String("show") || converting)
+                           ? 2
+                           : -1;
     if (wanted < 0 || args.size() != wanted)
         return usage();
     uint64_t id = 0;
@@ -265,6 +370,15 @@ int main(int argc, char* argv[])
     if (!fileNode)
         return openFailed(document, json);
 
+    if (converting) {
+        PstFolderItemPtr root = fileNode;
+        if (!convert.folder.isEmpty() && !(root = findFolder(fileNode, convert.folder))) {
+            err() << "Folder not found: " << convert.folder << '\n';
+            return 1;
+        }
+        err().flush();
+        return runConvert(root, convert);
+    }
     if (command == QLatin1String("tree")) {
         if (json)
             out() << QJsonDocument(treeJson(fileNode)).toJson();
@@ -272,6 +386,8 @@ int main(int argc, char* argv[])
             printTree(fileNode, 0);
         return 0;
     }
+    if (command == QLatin1String("check"))
+        return checkFile(document.handle(), fileNode, json);
     if (command == QLatin1String("items")) {
         const PstFolderItemPtr folder = findFolder(fileNode, args.at(1));
         if (!folder) {
