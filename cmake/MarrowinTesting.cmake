@@ -1,5 +1,5 @@
 # mw_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [ENVIRONMENT <k=v...>]
-#             [FIXTURES <fixtures...>] [LABELS <labels...>] [TIMEOUT <s>])
+#             [FIXTURES <fixtures...>] [LABELS <labels...>] [TIMEOUT <s>] [WINDOW_MANAGER])
 #
 # The label "tsan" marks tests that also run under ThreadSanitizer (threads of
 # our own: the loader, search, export); the target mw_tsan_tests builds them.
@@ -9,13 +9,19 @@
 # Builds a QtTest executable and registers it with CTest. Every test gets its
 # own HOME, TMPDIR and XDG_RUNTIME_DIR under the build tree and none of the
 # user's XDG_*_HOME, so it never touches the user's files or meets a running
-# Marrowin. GUI tests run headless.
+# Marrowin. GUI tests run headless; WINDOW_MANAGER tests run on a private
+# virtual X screen with openbox (tests/wm-session.sh).
 function(mw_add_test)
-  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;ENVIRONMENT;FIXTURES;LABELS" ${ARGN})
+  cmake_parse_arguments(T "WINDOW_MANAGER" "NAME;TIMEOUT" "SOURCES;LIBS;ENVIRONMENT;FIXTURES;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS})
   set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  if(T_WINDOW_MANAGER)
+    add_test(NAME ${T_NAME} COMMAND ${CMAKE_SOURCE_DIR}/tests/wm-session.sh $<TARGET_FILE:${T_NAME}>)
+    list(APPEND T_ENVIRONMENT QT_QPA_PLATFORM=xcb)
+  else()
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  endif()
   set(home ${CMAKE_BINARY_DIR}/testhome/${T_NAME})
   file(MAKE_DIRECTORY ${home}/tmp ${home}/run)
   file(CHMOD ${home}/run DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)

@@ -42,8 +42,14 @@ bool revealInFileManager(const QString& filePath)
         if (reply.type() == QDBusMessage::ReplyMessage)
             return true;
     }
-    const QString folder = info.isDir() ? absolute : info.absolutePath();
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    return openFolder(info.isDir() ? absolute : info.absolutePath());
+}
+
+bool openFolder(const QString& folderPath)
+{
+    if (folderPath.isEmpty())
+        return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(folderPath).absoluteFilePath()));
 }
 
 } // namespace Platform

@@ -16,4 +16,8 @@ void bringToFront(QWidget* window);
 // when neither worked.
 bool revealInFileManager(const QString& filePath);
 
+// Opens a folder in the desktop's file manager. Returns false when nothing
+// could open it.
+bool openFolder(const QString& folderPath);
+
 } // namespace Platform

@@ -10,6 +10,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#ifndef MARROWIN_EDITION_ID
+#define MARROWIN_EDITION_ID "MARROWIN"
+#endif
+
 namespace ProductProfile {
 namespace {
 
@@ -34,6 +38,8 @@ bool isPrivateDirectoryOfMine(const QByteArray& path, struct stat& st)
 }
 
 } // namespace
+
+QString editionId() { return QStringLiteral(MARROWIN_EDITION_ID); }
 
 QString configDirectory()
 {
@@ -107,7 +113,7 @@ QString displayName(const QString& editionId, const QString& makerId, const QStr
 
 QString displayName()
 {
-    static const QString name = displayName(QString::fromLatin1(kEditionId), QString::fromLatin1(kMakerId),
+    static const QString name = displayName(editionId(), QString::fromLatin1(kMakerId),
                                             QString::fromLatin1(kChannel), QString::fromLatin1(kApplicationName),
                                             QString::fromLatin1(kShortProductName));
     return name;

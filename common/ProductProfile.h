@@ -6,7 +6,10 @@
 
 namespace ProductProfile {
 
-inline constexpr const char* kEditionId = "MARROWIN";
+// "MARROWIN" (this edition), "LUMENFOLD" (all modules) or "TASSELBY" (mail
+// attachments): chosen at build time with the CMake option MARROWIN_EDITION.
+QString editionId();
+
 inline constexpr const char* kInternalProductName = "Marrowin";
 inline constexpr const char* kMakerId = "tarnwick";
 inline constexpr const char* kOrganizationName = "Tarnwick";
@@ -16,6 +19,9 @@ inline constexpr const char* kChannel = "WEBSITE";
 inline constexpr const char* kVersion = "2.3.0";
 inline constexpr const char* kProductId = "10015";
 inline constexpr const char* kWindowIconFile = "pst_icon.ico";
+// The product's web page: the source of every web link of the menu and the
+// About box; while it is empty those links are not offered.
+inline constexpr const char* kWebsiteUrl = "";
 // Reverse-DNS id: the installed .desktop entry, icon and AppStream file are
 // named by it, and the windows carry it so the desktop finds that entry.
 inline constexpr const char* kDesktopId = "com.tarnwick.Marrowin";

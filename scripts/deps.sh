@@ -19,6 +19,8 @@ packages=(
   fontconfig fonts-dejavu-core fonts-symbola fonts-droid-fallback
   # a virtual screen and a screen grabber for machines without a display
   xvfb xauth x11-apps
+  # a window manager and its remote controls for the window-frame tests
+  openbox wmctrl xdotool
   # the Debian package (cpack -G DEB: dpkg-shlibdeps, file) and the checks of
   # the installed desktop files and manual page
   dpkg-dev file desktop-file-utils appstream shared-mime-info groff-base

@@ -156,6 +156,60 @@ def app_icon(c):
     c.fill(polygon([(0.2, 0.33), (0.5, 0.55), (0.8, 0.33), (0.8, 0.4), (0.5, 0.62), (0.2, 0.4)]), LIGHT)
 
 
+DARK = (60, 60, 60, 255)
+
+
+def glyph_close(c):
+    c.fill(segment(0.25, 0.25, 0.75, 0.75, 0.07), DARK)
+    c.fill(segment(0.25, 0.75, 0.75, 0.25, 0.07), DARK)
+
+
+def glyph_menu(c):
+    for y in (0.3, 0.5, 0.7):
+        c.fill(segment(0.22, y, 0.78, y, 0.07), DARK)
+
+
+def glyph_minimise(c):
+    c.fill(segment(0.25, 0.55, 0.75, 0.55, 0.07), DARK)
+
+
+def glyph_maximise(c):
+    c.fill(minus(rrect(0.25, 0.25, 0.75, 0.75, 0.02), rrect(0.31, 0.31, 0.69, 0.69, 0.0)), DARK)
+
+
+def glyph_restore(c):
+    back = minus(rrect(0.35, 0.2, 0.8, 0.65, 0.02), rrect(0.41, 0.26, 0.74, 0.59, 0.0))
+    c.fill(minus(back, rrect(0.2, 0.35, 0.65, 0.8, 0.0)), DARK)
+    c.fill(minus(rrect(0.2, 0.35, 0.65, 0.8, 0.02), rrect(0.26, 0.41, 0.59, 0.74, 0.0)), DARK)
+
+
+def module_badge(color, mark):
+    """A coloured sheet with a white mark: the home page's module cards."""
+    def draw(c):
+        c.fill(polygon([(0.18, 0.06), (0.66, 0.06), (0.84, 0.24), (0.84, 0.94), (0.18, 0.94)]), color)
+        c.fill(polygon([(0.66, 0.06), (0.84, 0.24), (0.66, 0.24)]), (255, 255, 255, 120))
+        mark(c)
+    return draw
+
+
+def mark_lines(c):
+    for y in (0.45, 0.6, 0.75):
+        c.fill(segment(0.3, y, 0.72, y, 0.06), WHITE)
+
+
+def mark_envelope(c):
+    c.fill(minus(rrect(0.28, 0.42, 0.74, 0.78, 0.03), rrect(0.32, 0.46, 0.70, 0.74, 0.0)), WHITE)
+    c.fill(segment(0.3, 0.45, 0.51, 0.62, 0.05), WHITE)
+    c.fill(segment(0.72, 0.45, 0.51, 0.62, 0.05), WHITE)
+
+
+def mark_diagram(c):
+    c.fill(rrect(0.3, 0.38, 0.46, 0.52, 0.02), WHITE)
+    c.fill(rrect(0.56, 0.66, 0.72, 0.8, 0.02), WHITE)
+    c.fill(segment(0.38, 0.52, 0.38, 0.73, 0.05), WHITE)
+    c.fill(segment(0.38, 0.73, 0.56, 0.73, 0.05), WHITE)
+
+
 def write(path, data):
     full = os.path.join(ROOT, path)
     os.makedirs(os.path.dirname(full), exist_ok=True)
@@ -183,6 +237,17 @@ def main():
     host = "host/window/resources/img/"
     write(host + "search.png", render(32, search).png())
     write(host + "icons/pst_icon.ico", render(48, app_icon).ico())
+    for name, draw in [("close", glyph_close), ("menu", glyph_menu), ("mini", glyph_minimise),
+                       ("max", glyph_maximise), ("restore", glyph_restore)]:
+        for size in (16, 32):
+            write(host + "%s-%d.png" % (name, size), render(size, draw).png())
+    for module, color, mark in [
+        ("pdf", (220, 60, 60, 255), mark_lines), ("pst", BLUE, mark_envelope),
+        ("winmail", (46, 150, 120, 255), mark_envelope), ("wpd", (60, 110, 200, 255), mark_lines),
+        ("djvu", (150, 90, 180, 255), mark_lines), ("xps", (40, 140, 200, 255), mark_lines),
+        ("visio", (70, 90, 170, 255), mark_diagram),
+    ]:
+        write(host + "%s_btn_icon.png" % module, render(96, module_badge(color, mark)).png())
     # The desktop's icon theme: one drawing per size, named by the desktop id.
     for size in (16, 24, 32, 48, 64, 128, 256):
         write("packaging/linux/icons/%dx%d/com.tarnwick.Marrowin.png" % (size, size), render(size, app_icon).png())

@@ -4,6 +4,7 @@
 #include "common/Platform.h"
 #include "host/app/SingleInstance.h"
 #include "host/shell/ApplicationStartup.h"
+#include "host/shell/CustomWindowFrame.h"
 #include "host/window/MainWindow.h"
 
 #include <QApplication>
@@ -50,27 +51,41 @@ int marrowinMain(int argc, char** argv)
 
     ApplicationStartup::run();
 
-    auto window = std::make_unique<MainWindow>();
+    // The frame adopts the window; deleting the frame deletes both.
+    auto* w = new MainWindow;
     const QScreen* screen = QGuiApplication::primaryScreen();
-    window->resize(MainWindow::initialSize(screen ? screen->availableGeometry().size() : QSize(1920, 1040)));
+    w->resize(MainWindow::initialSize(screen ? screen->availableGeometry().size() : QSize(1920, 1040)));
 
-    MainWindow* w = window.get();
     // Posted first, so the figure is not held up by the documents opened below.
     QTimer::singleShot(0, w, [sinceStart] {
         mw::logInfo(QStringLiteral("[profile] Main window shown: %1 ms after start").arg(sinceStart.elapsed()));
     });
+
+    FrameCallbacks callbacks;
+    callbacks.mode = 0;
+    callbacks.openFile = [w](const QString& path) { w->openFile(path); };
+    callbacks.fileAction = [w](AppMenu::FileAction action) {
+        if (action == AppMenu::AddFile)
+            w->on_btnOpenFile_clicked();
+        else if (action == AppMenu::OpenManagerBookmarks)
+            w->showBookmarkManagerDialog();
+    };
+
+    // Handed-over files arrive from the event loop, after their connection
+    // has gone: opening one may run a message box.
     SingleInstance::startServer([w](const QStringList& files) {
+        Platform::bringToFront(w);
         for (const QString& file : files)
             w->openFile(file);
-        Platform::bringToFront(w);
     });
     for (const QString& file : SingleInstance::filesFromArguments(QCoreApplication::arguments()))
         QTimer::singleShot(0, w, [w, file] { w->openFile(file); });
 
-    w->show();
+    auto frame = std::make_unique<CustomWindowFrame>(w, nullptr, callbacks.mode, callbacks);
+    frame->show();
 
     const int result = QApplication::exec();
-    window.reset();
+    frame.reset();
     app.reset();
     return result;
 }

@@ -9,6 +9,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
+#include <QTimer>
 
 namespace SingleInstance {
 namespace {
@@ -30,6 +31,9 @@ bool listen(QLocalServer* s)
 // A message may arrive in pieces: bytes are collected until one complete
 // list decodes. When the sender goes away first, what arrived is decoded as
 // it is (an empty list if it is incomplete), so the window still comes up.
+// The paths are delivered from the event loop once this notification has
+// returned and the connection is let go: opening them may run a modal box,
+// whose event loop must never run inside the socket's own signal.
 void readMessage(QLocalSocket* socket, const std::function<void(const QStringList&)>& onFiles, bool final)
 {
     if (socket->property("mwHandled").toBool())
@@ -48,7 +52,8 @@ void readMessage(QLocalSocket* socket, const std::function<void(const QStringLis
     }
     socket->setProperty("mwPending", QVariant());
     socket->setProperty("mwHandled", true);
-    onFiles(paths);
+    socket->deleteLater();
+    QTimer::singleShot(0, QCoreApplication::instance(), [onFiles, paths] { onFiles(paths); });
 }
 
 } // namespace

@@ -36,7 +36,7 @@ bool handOverToRunningInstance();
 
 // Server side: makes sure this instance listens (trying once more if the
 // check could not), and calls onFiles for every message received, on the
-// GUI thread.
+// GUI thread from the event loop, after the connection has been let go.
 void startServer(std::function<void(const QStringList&)> onFiles);
 
 } // namespace SingleInstance

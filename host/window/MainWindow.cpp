@@ -6,6 +6,10 @@
 #include "common/Log.h"
 #include "common/ProductProfile.h"
 #include "host/plugin/DocumentPluginManager.h"
+#include "host/window/BookmarkListDialog.h"
+#include "host/window/BrowserTabWidget.h"
+#include "host/window/HomeModuleCard.h"
+#include "host/window/RecentFiles.h"
 
 #include <QDir>
 #include <QDragEnterEvent>
@@ -26,62 +30,127 @@ namespace {
 struct Module {
     const char* id;
     QStringList suffixes;
+    const char* label;
+    const char* filterLabel;
 };
 
 const QList<Module>& modules()
 {
     static const QList<Module> table = {
-        {"pdf", {".pdf"}},
-        {"djvu", {".djvu", ".djv"}},
-        {"xps", {".xps", ".oxps"}},
-        {"visio", {".vsd", ".vsdx", ".vdx"}},
-        {"pst", {".pst"}},
-        {"winmail", {".dat", ".tnef"}},
-        {"wpd", {".wpd", ".wp", ".wp5", ".wp6", ".w51", ".w52", ".w60", ".w61", ".wpt", ".frm"}},
+        {"pdf", {".pdf"}, QT_TRANSLATE_NOOP("MainWindow", "PDF Reader"), QT_TRANSLATE_NOOP("MainWindow", "PDF Files (%1)")},
+        {"djvu", {".djvu", ".djv"}, QT_TRANSLATE_NOOP("MainWindow", "DjVu Reader"),
+         QT_TRANSLATE_NOOP("MainWindow", "DjVu Files (%1)")},
+        {"xps", {".xps", ".oxps"}, QT_TRANSLATE_NOOP("MainWindow", "XPS Reader"), QT_TRANSLATE_NOOP("MainWindow", "XPS Files (%1)")},
+        {"visio", {".vsd", ".vsdx", ".vdx"}, QT_TRANSLATE_NOOP("MainWindow", "Visio Reader"),
+         QT_TRANSLATE_NOOP("MainWindow", "Visio Files (%1)")},
+        {"pst", {".pst"}, QT_TRANSLATE_NOOP("MainWindow", "PST Reader"),
+         QT_TRANSLATE_NOOP("MainWindow", "Outlook PST Files (%1)")},
+        {"winmail", {".dat", ".tnef"}, QT_TRANSLATE_NOOP("MainWindow", "Winmail Reader"),
+         QT_TRANSLATE_NOOP("MainWindow", "Winmail Files (%1)")},
+        {"wpd", {".wpd", ".wp", ".wp5", ".wp6", ".w51", ".w52", ".w60", ".w61", ".wpt", ".frm"},
+         QT_TRANSLATE_NOOP("MainWindow", "WPD Reader"), QT_TRANSLATE_NOOP("MainWindow", "WPD Files (%1)")},
     };
     return table;
 }
 
-QString nativeText(const char* text) { return QCoreApplication::translate("NativeMessageBox", text); }
-
-void warnBox(QWidget* parent, const char* title, const QString& text)
+const Module* findModule(const QString& moduleId)
 {
-    QMessageBox::warning(parent, nativeText(title), text);
+    for (const Module& module : modules()) {
+        if (QLatin1String(module.id) == moduleId)
+            return &module;
+    }
+    return nullptr;
 }
 
-bool isEdition(const char* edition) { return qstrcmp(ProductProfile::kEditionId, edition) == 0; }
+// The home page's cards: module id, grid cell, title, description, badge.
+struct Card {
+    const char* id;
+    int row;
+    int column;
+    const char* title;
+    const char* description;
+    const char* badge;
+};
+
+const Card kCards[] = {
+    {"pdf", 0, 0, QT_TRANSLATE_NOOP("MainWindow", "PDF Reader"),
+     QT_TRANSLATE_NOOP("MainWindow", "Experience flawless reading and accurate rendering of PDF documents."),
+     QT_TRANSLATE_NOOP("MainWindow", "Free")},
+    {"pst", 0, 1, QT_TRANSLATE_NOOP("MainWindow", "PST Reader"),
+     QT_TRANSLATE_NOOP("MainWindow", "Explore PST files to read emails, convert formats, and save attachments."), ""},
+    {"winmail", 0, 2, QT_TRANSLATE_NOOP("MainWindow", "Winmail Reader"),
+     QT_TRANSLATE_NOOP("MainWindow", "Extract emails and attachments seamlessly from Winmail.dat files."), ""},
+    {"wpd", 0, 3, QT_TRANSLATE_NOOP("MainWindow", "WPD Reader"),
+     QT_TRANSLATE_NOOP("MainWindow", "Preserve original formatting and layout of WordPerfect (WPD) documents."), ""},
+    {"djvu", 1, 0, QT_TRANSLATE_NOOP("MainWindow", "DjVu Reader"),
+     QT_TRANSLATE_NOOP("MainWindow", "Browse DjVu files smoothly, or convert them to PDF effortlessly."), ""},
+    {"xps", 1, 1, QT_TRANSLATE_NOOP("MainWindow", "XPS Reader"),
+     QT_TRANSLATE_NOOP("MainWindow", "View XPS files with original layout, or convert them to PDF easily."), ""},
+    {"visio", 1, 2, QT_TRANSLATE_NOOP("MainWindow", "Visio Reader"),
+     QT_TRANSLATE_NOOP("MainWindow", "Inspect complex Visio diagrams and flowcharts with crystal-clear detail."), ""},
+};
+
+QString nativeText(const char* text) { return QCoreApplication::translate("NativeMessageBox", text); }
+
+// A warning box with one OK button; a box about a file names the file below
+// the stock text.
+void warnBox(QWidget* parent, const char* title, const QString& text, const QString& filePath = QString())
+{
+    QMessageBox box(QMessageBox::Warning, nativeText(title), text, QMessageBox::Ok, parent);
+    if (!filePath.isEmpty())
+        box.setInformativeText(QDir::toNativeSeparators(filePath));
+    box.exec();
+}
 
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+MainWindow::MainWindow(QWidget* parent) : MainWindow(ProductProfile::editionId(), parent) {}
+
+MainWindow::MainWindow(const QString& editionId, QWidget* parent)
+    : QMainWindow(parent), ui(new Ui::MainWindow), edition(editionId)
 {
     initHostWindowResources();
     pluginManager = new DocumentPluginManager(this);
     ui->setupUi(this);
     setWindowTitle(ProductProfile::displayName());
+    announcedTitle = windowTitle();
 
     pluginManager->loadPlugins();
 
-    if (isEdition("MARROWIN") && !pluginManager->canOpenExtension(QStringLiteral(".pst"))) {
-        mw::logWarning(QStringLiteral("No document plugin for .pst files found; the program ends."));
-        QMessageBox::critical(this, tr("Launch Failed"),
-                              tr("Failed to load PST document component. Please reinstall %1.")
-                                  .arg(QString::fromLatin1(ProductProfile::kApplicationName)));
+    const char* requiredSuffix = isEdition("MARROWIN") ? ".pst" : isEdition("TASSELBY") ? ".dat" : nullptr;
+    if (requiredSuffix && !pluginManager->canOpenExtension(QLatin1String(requiredSuffix))) {
+        mw::logWarning(QStringLiteral("No document plugin for %1 files found; the program ends.")
+                           .arg(QLatin1String(requiredSuffix)));
+        const QString text = isEdition("MARROWIN") ? tr("Failed to load PST document component. Please reinstall %1.")
+                                                   : tr("Failed to load Winmail document component. Please reinstall %1.");
+        QMessageBox::critical(this, tr("Launch Failed"), text.arg(QString::fromLatin1(ProductProfile::kApplicationName)));
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         return;
     }
 
-    if (isEdition("MARROWIN")) {
-        ui->toolbarWidget->hide();
+    if (isEdition("LUMENFOLD") || isEdition("MARROWIN")) {
         pstPage = ui->pstPage;
         pstPage->installEventFilter(this);
         pstPage->setAcceptDrops(true);
-        ensurePstModuleWidget();
-        ui->stackedWidget->setCurrentWidget(pstPage);
-        setActiveModule(QStringLiteral("pst"));
+    }
+    if (isEdition("LUMENFOLD")) {
+        homeMode = true;
+        homePage = ui->homePage;
+        readerPage = ui->readerPage;
+        winmailPage = ui->winmailPage;
+        buildHomePage();
+        ui->stackedWidget->setCurrentWidget(homePage);
+    } else if (isEdition("MARROWIN")) {
+        ui->toolbarWidget->hide();
+        if (ensurePstModuleWidget()) {
+            ui->stackedWidget->setCurrentWidget(pstPage);
+            setActiveModule(QStringLiteral("pst"));
+        }
+    } else if (isEdition("TASSELBY")) {
+        setActiveModule(QStringLiteral("winmail"));
+        ui->stackedWidget->setCurrentWidget(ui->winmailPage);
+        ui->winmailContentStack->setCurrentWidget(ui->winmailEmptyPage);
     } else {
-        // The home page and the attachment page of the other editions arrive
-        // with the document tabs.
         ui->stackedWidget->setCurrentWidget(ui->readerPage);
         ui->readerContentStack->setCurrentWidget(ui->emptyPage);
     }
@@ -97,6 +166,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
         child->setEnabled(false);
     ui->searchBox->addAction(QIcon(QStringLiteral(":/img/search.png")), QLineEdit::LeadingPosition);
 
+    connect(ui->tabWidget, &BrowserTabWidget::allTabClosed, this, [this] { showEmptyPageAfterLastTab(false); });
+    connect(ui->winmailTabWidget, &BrowserTabWidget::allTabClosed, this, [this] { showEmptyPageAfterLastTab(true); });
+    connect(ui->tabWidget, &BrowserTabWidget::addFileClicked, this, &MainWindow::on_btnOpenFile_clicked);
+    connect(ui->winmailTabWidget, &BrowserTabWidget::addFileClicked, this, &MainWindow::on_btnOpenFile_clicked);
     connect(ui->btnOpenWinmailFile, &QPushButton::clicked, this, &MainWindow::on_btnOpenFile_clicked);
     connect(ui->tabWidget, &QTabWidget::currentChanged, this, &MainWindow::refreshBookmarkState);
     connect(ui->winmailTabWidget, &QTabWidget::currentChanged, this, &MainWindow::refreshBookmarkState);
@@ -117,6 +190,8 @@ MainWindow::~MainWindow()
     delete ui;
 }
 
+bool MainWindow::isEdition(const char* editionId) const { return edition == QLatin1String(editionId); }
+
 QString MainWindow::moduleIdForFile(const QString& path)
 {
     const QString suffix = QLatin1Char('.') + QFileInfo(path).suffix().toLower();
@@ -127,6 +202,12 @@ QString MainWindow::moduleIdForFile(const QString& path)
     return QString();
 }
 
+QString MainWindow::moduleLabel(const QString& moduleId)
+{
+    const Module* module = findModule(moduleId);
+    return module ? tr(module->label) : ProductProfile::displayName();
+}
+
 QSize MainWindow::initialSize(const QSize& available)
 {
     if (available.width() < 1104 + 204 || available.height() < 750 + 190)
@@ -134,10 +215,54 @@ QSize MainWindow::initialSize(const QSize& available)
     return QSize(1104, 750);
 }
 
+void MainWindow::buildHomePage()
+{
+    ui->homePage->setStyleSheet(
+        QStringLiteral("#homePage { background: #f3f4f6; }#homeSubtitle { color: #64748b; font-size: 14px; }"));
+    for (QPushButton* placeholder : {ui->btnHomePdf, ui->btnHomePst, ui->btnHomeWinmail, ui->btnHomeWpd,
+                                     ui->btnHomeDjvu, ui->btnHomeXps, ui->btnHomeVisio}) {
+        ui->homeModulesGrid->removeWidget(placeholder);
+        placeholder->hide();
+    }
+    for (const Card& card : kCards) {
+        const QString id = QString::fromLatin1(card.id);
+        auto* widget = new HomeModuleCard(id, tr(card.title), tr(card.description), QColor(),
+                                          *card.badge ? tr(card.badge) : QString(), ui->homePage);
+        widget->setClickHandler([this, id] { onHomeCardClicked(id); });
+        ui->homeModulesGrid->addWidget(widget, card.row, card.column);
+    }
+}
+
+void MainWindow::onHomeCardClicked(const QString& moduleId)
+{
+    if (moduleId == QLatin1String("pst")) {
+        setActiveModule(QString());
+        showPstPage();
+    } else if (moduleId == QLatin1String("winmail")) {
+        showModulePage(moduleId);
+    } else {
+        setActiveModule(moduleId);
+        showModulePage(moduleId);
+    }
+}
+
+void MainWindow::showPstPage()
+{
+    if (!ensurePstModuleWidget())
+        return;
+    ui->stackedWidget->setCurrentWidget(pstPage);
+    refreshBookmarkState();
+    if (homeMode)
+        emit homePageActiveChanged(false);
+    updateTitle();
+}
+
 bool MainWindow::ensurePstModuleWidget()
 {
     if (pstModuleWidget)
         return true;
+    if (!pstPage)
+        return false;
     QString error;
     QWidget* widget = pluginManager->createWidgetForExtension(QStringLiteral(".pst"), pstPage, this, &error);
     if (!widget) {
@@ -155,6 +280,17 @@ bool MainWindow::ensurePstModuleWidget()
     return true;
 }
 
+bool MainWindow::isPstModuleFile(const QString& path) const
+{
+    if (!pstPage)
+        return false;
+    if (QFileInfo(path).suffix().compare(QLatin1String("pst"), Qt::CaseInsensitive) == 0)
+        return true;
+    // Whatever else the PST module's plug-in reads goes to its page as well.
+    IDocumentWidgetPlugin* plugin = pluginManager->widgetPluginForFile(path);
+    return plugin && plugin == pluginManager->widgetPluginForFile(QStringLiteral("x.pst"));
+}
+
 void MainWindow::openFile(const QString& path)
 {
     if (path.isEmpty())
@@ -163,17 +299,20 @@ void MainWindow::openFile(const QString& path)
     const QFileInfo info(path);
     if (!info.exists()) {
         mw::logWarning(QStringLiteral("File not found:") + path);
-        warnBox(this, "Open Failed", nativeText("File does not exist."));
+        warnBox(this, "Open Failed", nativeText("File does not exist."), path);
         return;
     }
+    const QString absolute = info.absoluteFilePath();
 
-    if (pstPage && info.suffix().compare(QLatin1String("pst"), Qt::CaseInsensitive) == 0) {
+    if (isPstModuleFile(path)) {
         AppConfig::instance()->setLastOpenPath(info.absolutePath());
         if (!ensurePstModuleWidget())
             return;
-        QMetaObject::invokeMethod(pstModuleWidget, "openFile", Qt::AutoConnection, Q_ARG(QString, info.absoluteFilePath()));
+        QMetaObject::invokeMethod(pstModuleWidget, "openFile", Qt::AutoConnection, Q_ARG(QString, absolute));
         ui->stackedWidget->setCurrentWidget(pstPage);
         setActiveModule(QStringLiteral("pst"));
+        if (homeMode)
+            emit homePageActiveChanged(false);
         return;
     }
 
@@ -181,37 +320,41 @@ void MainWindow::openFile(const QString& path)
     if (homeMode || isEdition("TASSELBY"))
         setActiveModule(moduleId);
 
-    QTabWidget* tabs = tabWidgetForModule(moduleId);
-    const QString absolute = info.absoluteFilePath();
-    for (int i = 0; i < tabs->count(); ++i) {
-        if (tabs->widget(i)->property("sourceFilePath").toString() == absolute) {
-            AppConfig::instance()->setLastOpenPath(info.absolutePath());
-            tabs->setCurrentIndex(i);
-            showModulePage(moduleId);
-            return;
-        }
+    BrowserTabWidget* tabs = tabWidgetForModule(moduleId);
+    const int open = tabs->indexOfFile(absolute);
+    if (open >= 0) {
+        AppConfig::instance()->setLastOpenPath(info.absolutePath());
+        addRecentFile(absolute);
+        tabs->setCurrentIndex(open);
+        showModulePage(moduleId);
+        return;
     }
-    if (pluginManager->canOpenFile(path) && pluginManager->hasWidgetPluginForFile(path))
+    if (pluginManager->canOpenFile(path) && pluginManager->hasWidgetPluginForFile(path)) {
         openInNewTab(path);
-    else
-        warnBox(this, "Unsupported Format", nativeText("No document plugin can open this file."));
+    } else {
+        mw::logWarning(QStringLiteral("No document plugin can open:") + path);
+        warnBox(this, "Unsupported Format", nativeText("No document plugin can open this file."), path);
+    }
 }
 
 void MainWindow::openInNewTab(const QString& path)
 {
     const QFileInfo info(path);
     const QString moduleId = moduleIdForFile(path);
-    QTabWidget* tabs = tabWidgetForModule(moduleId);
+    BrowserTabWidget* tabs = tabWidgetForModule(moduleId);
     QString error;
     QWidget* widget = pluginManager->createWidgetForFile(path, tabs, this, &error);
     if (!widget) {
-        warnBox(this, "Open Failed", error.isEmpty() ? nativeText("Unable to open the document.") : error);
+        warnBox(this, "Open Failed", error.isEmpty() ? nativeText("Unable to open the document.") : error, path);
         return;
     }
-    widget->setProperty("sourceFilePath", info.absoluteFilePath());
+    const QString absolute = info.absoluteFilePath();
+    widget->setProperty("sourceFilePath", absolute);
     AppConfig::instance()->setLastOpenPath(info.absolutePath());
+    addRecentFile(absolute);
     const int index = tabs->addTab(widget, info.fileName());
     tabs->setTabToolTip(index, info.fileName());
+    tabs->registerFile(absolute);
     tabs->setCurrentIndex(index);
     showModulePage(moduleId);
 }
@@ -249,9 +392,25 @@ void MainWindow::showModulePage(const QString& moduleId)
     refreshBookmarkState();
     if (homeMode)
         emit homePageActiveChanged(false);
+    updateTitle();
 }
 
-QTabWidget* MainWindow::tabWidgetForModule(const QString& moduleId) const
+void MainWindow::showEmptyPageAfterLastTab(bool winmail)
+{
+    if (winmail) {
+        ui->stackedWidget->setCurrentWidget(ui->winmailPage);
+        ui->winmailContentStack->setCurrentWidget(ui->winmailEmptyPage);
+    } else {
+        ui->stackedWidget->setCurrentWidget(ui->readerPage);
+        ui->readerContentStack->setCurrentWidget(ui->emptyPage);
+    }
+    refreshBookmarkState();
+    for (QWidget* child : ui->toolbarWidget->findChildren<QWidget*>())
+        child->setEnabled(false);
+    emit bookmarkCommandsEnabledChanged(false);
+}
+
+BrowserTabWidget* MainWindow::tabWidgetForModule(const QString& moduleId) const
 {
     return moduleId == QLatin1String("winmail") ? ui->winmailTabWidget : ui->tabWidget;
 }
@@ -259,36 +418,65 @@ QTabWidget* MainWindow::tabWidgetForModule(const QString& moduleId) const
 void MainWindow::setActiveModule(const QString& moduleId)
 {
     activeModuleId = moduleId;
-    // The title follows the module only in the all-modules edition.
+    updateTitle();
+}
+
+void MainWindow::updateTitle()
+{
+    // The title follows the page only in the all-modules edition.
+    if (!homeMode)
+        return;
+    QWidget* current = ui->stackedWidget->currentWidget();
+    QString title = ProductProfile::displayName();
+    if (current == pstPage)
+        title = moduleLabel(QStringLiteral("pst"));
+    else if (current == winmailPage)
+        title = moduleLabel(QStringLiteral("winmail"));
+    else if (current == readerPage)
+        title = moduleLabel(activeModuleId);
+    setWindowTitle(title);
+    if (title != announcedTitle) {
+        announcedTitle = title;
+        emit lumenfoldWindowTitleChanged(title);
+    }
 }
 
 bool MainWindow::isAllowedInActiveModule(const QString& path) const
 {
     if (!(homeMode || isEdition("TASSELBY")) || activeModuleId.isEmpty())
         return true;
-    const QString suffix = QLatin1Char('.') + QFileInfo(path).suffix().toLower();
-    for (const Module& module : modules()) {
-        if (QLatin1String(module.id) == activeModuleId)
-            return module.suffixes.contains(suffix);
-    }
-    return false;
+    const Module* module = findModule(activeModuleId);
+    return module && module->suffixes.contains(QLatin1Char('.') + QFileInfo(path).suffix().toLower());
 }
 
 bool MainWindow::openFileIfAllowed(const QString& path)
 {
     if (!isAllowedInActiveModule(path)) {
-        QMessageBox::warning(this, nativeText("Unsupported Format"),
-                             tr("This file type is not available in the current reader module."));
+        warnBox(this, "Unsupported Format", tr("This file type is not available in the current reader module."), path);
         return false;
     }
     openFile(path);
     return true;
 }
 
+QString MainWindow::openDialogFilter() const
+{
+    if (!(homeMode || isEdition("TASSELBY")))
+        return pluginManager->openFileFilter();
+    const Module* module = findModule(activeModuleId);
+    QStringList patterns;
+    for (const QString& suffix : module ? module->suffixes : QStringList())
+        patterns.append(QLatin1Char('*') + suffix);
+    const QString joined = patterns.join(QLatin1Char(' '));
+    if (module)
+        return tr(module->filterLabel).arg(joined);
+    return tr("Supported Documents (%1)").arg(joined) + QStringLiteral(";;") + tr("All Files (*)");
+}
+
 void MainWindow::on_btnOpenFile_clicked()
 {
     const QStringList files = QFileDialog::getOpenFileNames(this, tr("Open Document"), AppConfig::instance()->lastOpenPath(),
-                                                            pluginManager->openFileFilter());
+                                                            openDialogFilter());
     mw::logInfo(QStringLiteral("Open file dialog: selected%1file(s)").arg(files.size()));
     for (const QString& file : files)
         openFileIfAllowed(file);
@@ -360,17 +548,21 @@ void MainWindow::refreshStatusBar()
 
 void MainWindow::refreshBookmarkState()
 {
-    if (homeMode) {
-        ui->toolbarWidget->setVisible(ui->stackedWidget->currentWidget() == ui->readerPage);
-    }
-    if (!isEdition("TASSELBY") && !isEdition("MARROWIN")) {
+    QWidget* current = ui->stackedWidget->currentWidget();
+    if (homeMode)
+        ui->toolbarWidget->setVisible(current == ui->readerPage);
+    if (homeMode || (!isEdition("TASSELBY") && !isEdition("MARROWIN"))) {
         for (QWidget* child : ui->toolbarWidget->findChildren<QWidget*>())
             child->setEnabled(false);
     }
-    QTabWidget* tabs = ui->stackedWidget->currentWidget() == ui->winmailPage ? ui->winmailTabWidget : ui->tabWidget;
+    QTabWidget* tabs = nullptr;
+    if (current == ui->winmailPage)
+        tabs = ui->winmailTabWidget;
+    else if (!homeMode || (current == ui->readerPage && ui->readerContentStack->currentWidget() == ui->tabPage))
+        tabs = ui->tabWidget;
     bool enabled = false;
-    if (QWidget* current = tabs->currentWidget()) {
-        const QString path = current->property("sourceFilePath").toString();
+    if (QWidget* widget = tabs ? tabs->currentWidget() : nullptr) {
+        const QString path = widget->property("sourceFilePath").toString();
         if (!path.isEmpty()) {
             if (IDocumentWidgetPlugin* plugin = pluginManager->widgetPluginForFile(path))
                 enabled = plugin->supportsBookmarks(path);
@@ -383,13 +575,21 @@ void MainWindow::showHomePage()
 {
     if (!homeMode)
         return;
-    ui->stackedWidget->setCurrentWidget(ui->homePage);
+    ui->stackedWidget->setCurrentWidget(homePage);
+    refreshBookmarkState();
+    updateTitle();
     emit homePageActiveChanged(true);
 }
 
 void MainWindow::on_btnBookmarks_clicked() {}
 
-void MainWindow::showBookmarkManagerDialog() {}
+void MainWindow::showBookmarkManagerDialog()
+{
+    auto* dialog = new BookmarkListDialog(QStringList(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &BookmarkListDialog::jumpToPage, this, [](const QString&, int) {});
+    dialog->show();
+}
 
 void MainWindow::on_btnPrint_clicked() { mw::logInfo(QStringLiteral("Print document")); }
 
@@ -399,8 +599,8 @@ void MainWindow::onPstFileAccessRequested(QString path) { pstAccess.insert(path,
 
 void MainWindow::onPstFileOpened(QString path)
 {
-    // Recent files join with the application menu.
     pstAccess.insert(path, AccessState::Opened);
+    addRecentFile(path);
 }
 
 void MainWindow::onPstFileClosed(QString path) { pstAccess.insert(path, AccessState::Closed); }

@@ -10,9 +10,9 @@
 #include <QMainWindow>
 #include <QPointer>
 
+class BrowserTabWidget;
 class DocumentPluginManager;
 class QStatusBar;
-class QTabWidget;
 
 namespace Ui {
 class MainWindow;
@@ -23,11 +23,17 @@ class MainWindow : public QMainWindow, public IDocumentWidgetHost {
     Q_PROPERTY(QString activeReaderModuleId READ activeReaderModuleId)
 
 public:
+    // The layout of the edition this program was built as.
     explicit MainWindow(QWidget* parent = nullptr);
+    // The layout of the given edition ("MARROWIN", "LUMENFOLD", "TASSELBY").
+    explicit MainWindow(const QString& editionId, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Module id of a file by its suffix ("pst", "pdf", ...); empty when none.
     static QString moduleIdForFile(const QString& path);
+    // "PDF Reader", ...; the product's display name for the empty or an
+    // unknown id.
+    static QString moduleLabel(const QString& moduleId);
     // 1104 x 750, or the minimum 900 x 560 on screens too small for it.
     static QSize initialSize(const QSize& availableScreenSize);
 
@@ -35,6 +41,8 @@ public:
     bool openFileIfAllowed(const QString& path);
 
     QString activeReaderModuleId() const { return activeModuleId; }
+    // The filter of the Open Document dialog.
+    QString openDialogFilter() const;
     DocumentPluginManager* documentPluginManager() const { return pluginManager; }
     QWidget* pstWidget() const { return pstModuleWidget; }
 
@@ -85,21 +93,33 @@ private slots:
 private:
     enum class AccessState { Requested, Opened, Closed, Failed };
 
+    bool isEdition(const char* editionId) const;
     bool ensurePstModuleWidget();
+    bool isPstModuleFile(const QString& path) const;
     bool isAllowedInActiveModule(const QString& path) const;
+    void buildHomePage();
+    void onHomeCardClicked(const QString& moduleId);
+    void showPstPage();
     void openInNewTab(const QString& path);
     void showModulePage(const QString& moduleId);
+    void showEmptyPageAfterLastTab(bool winmail);
     void setActiveModule(const QString& moduleId);
+    void updateTitle();
     void refreshStatusBar();
     void refreshBookmarkState();
-    QTabWidget* tabWidgetForModule(const QString& moduleId) const;
+    BrowserTabWidget* tabWidgetForModule(const QString& moduleId) const;
 
     Ui::MainWindow* ui = nullptr;
+    QString edition;
     DocumentPluginManager* pluginManager = nullptr;
     bool homeMode = false;
+    QWidget* homePage = nullptr;
+    QWidget* readerPage = nullptr;
+    QWidget* winmailPage = nullptr;
     QWidget* pstPage = nullptr;
     QPointer<QWidget> pstModuleWidget;
     QString activeModuleId;
+    QString announcedTitle;
     StatusMessageList statusMessages;
     QStatusBar* statusBarWidget = nullptr;
     QHash<QString, AccessState> pstAccess;

@@ -1,9 +1,12 @@
 // The main window of this edition: the PST module page, routing of opened
-// and dropped files, the status-message list, and the start without module.
+// and dropped files (boxes about a file name it), recent files, the
+// status-message list, and the start without module.
 #include "common/AppConfig.h"
 #include "host/plugin/DocumentPluginManager.h"
 #include "host/window/MainWindow.h"
+#include "host/window/RecentFiles.h"
 #include "host/window/StatusMessageList.h"
+#include "WindowTestSupport.h"
 
 #include <Corbelin/SupportFoundation.h>
 
@@ -23,40 +26,6 @@
 #include <QUrl>
 
 namespace {
-
-// Closes every message box that appears and records its title and text.
-class BoxCatcher : public QObject {
-public:
-    BoxCatcher()
-    {
-        connect(&timer, &QTimer::timeout, this, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                boxes.append(box->windowTitle() + QStringLiteral(" / ") + box->text());
-                box->done(QMessageBox::Ok);
-            }
-        });
-        timer.start(10);
-    }
-    QStringList boxes;
-
-private:
-    QTimer timer;
-};
-
-QString readLog()
-{
-    Corbelin::ILogConfig::FlushBuffer();
-    QFile log(QString::fromStdString(Corbelin::ILogConfig::CurrentLogFile()));
-    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
-}
-
-QString touch(const QString& path)
-{
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write("x");
-    return QFileInfo(path).absoluteFilePath();
-}
 
 QMimeData* urlData(const QStringList& paths)
 {
@@ -240,8 +209,9 @@ void TestMainWindow::routesOpenedFiles()
     // The module's box may come while the host's boxes are still up.
     QStringList shown = boxes.boxes;
     shown.sort();
-    QCOMPARE(shown, QStringList({QStringLiteral("Open Failed / File does not exist."),
-                                 QStringLiteral("Unsupported Format / No document plugin can open this file."),
+    QCOMPARE(shown, QStringList({QStringLiteral("Open Failed / File does not exist. [%1]")
+                                     .arg(dir.filePath(QStringLiteral("mail/missing.pst"))),
+                                 QStringLiteral("Unsupported Format / No document plugin can open this file. [%1]").arg(pdf),
                                  QStringLiteral("Warning / Error opening file.")}));
     QCOMPARE(handed.count(), 1);
     QCOMPARE(handed.at(0).at(0).toString(), upper);
@@ -249,6 +219,10 @@ void TestMainWindow::routesOpenedFiles()
     QVERIFY2(log.contains(QStringLiteral("Open file:") + upper), qPrintable(log));
     QVERIFY(log.contains(QStringLiteral("File not found:") + dir.filePath(QStringLiteral("mail/missing.pst"))));
     QCOMPARE(AppConfig::instance()->lastOpenPath(), QFileInfo(upper).absolutePath());
+
+    // A file the module opened joins the recent files.
+    QVERIFY(QMetaObject::invokeMethod(window->pstWidget(), "fileOpened", Q_ARG(QString, upper)));
+    QCOMPARE(loadRecentFiles().value(0), upper);
 }
 
 void TestMainWindow::dropsRefuseUnopenableFiles()
