@@ -239,12 +239,12 @@ QString PstMailItem::htmlToText(const QString& html)
     return convert ? convert(html) : defaultHtmlToText(html);
 }
 
-QString PstMailItem::fieldText(PstSearchField field) const
+QString PstMailItem::fieldText(PstSearchField field, const PstItemBody& body) const
 {
     switch (field) {
     case PstSearchField::Any: {
-        const QString body = loadBody().searchText();
-        return body.isEmpty() ? searchText() : searchText() + QLatin1Char(' ') + body;
+        const QString text = body.searchText();
+        return text.isEmpty() ? searchText() : searchText() + QLatin1Char(' ') + text;
     }
     case PstSearchField::Subject:
         return subject();
@@ -253,7 +253,7 @@ QString PstMailItem::fieldText(PstSearchField field) const
     case PstSearchField::Recipient:
         return recipients() + QLatin1Char(' ') + cc() + QLatin1Char(' ') + bcc();
     case PstSearchField::Body:
-        return loadBody().searchText();
+        return body.searchText();
     case PstSearchField::Attachment: {
         QStringList names;
         for (const auto& a : m_attachments)

@@ -17,6 +17,7 @@ PstFolderItemPtr PstFolderItem::fromLibpst(pst_item* item, pst_desc_tree* d)
     folder->setId(d ? d->d_id : 0);
     folder->setDescriptor(d);
     folder->m_containerClass = item->ascii_type ? QString::fromLatin1(item->ascii_type) : QString();
+    folder->m_contentCount = item->folder ? qMax(0, int(item->folder->item_count)) : 0;
     qDebug() << "container class" << folder->m_containerClass;
     return folder;
 }
@@ -48,10 +49,20 @@ std::shared_ptr<PstItem> PstFolderItem::clone() const
     for (const auto& item : m_items)
         copy->addItem(item->clone());
     copy->m_containerClass = m_containerClass;
+    copy->m_contentCount = m_contentCount;
     copy->m_loaded = m_loaded;
     copy->m_childLoader = m_childLoader;
     copy->m_folderIndex = m_folderIndex;
     return copy;
+}
+
+PstFolderItemPtr PstFolderItem::subfolderById(uint64_t id) const
+{
+    for (const PstFolderItemPtr& sub : m_subfolders) {
+        if (sub->id() == id)
+            return sub;
+    }
+    return {};
 }
 
 void PstFolderItem::addSubfolder(PstFolderItemPtr folder)
