@@ -9,13 +9,41 @@
 #include <QMutexLocker>
 
 #include <algorithm>
+#include <thread>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
 constexpr qsizetype kChunkSize = 4 * 1024 * 1024;
+constexpr int kSplitRecords = 20000;
 constexpr quint32 kWideBit = 0x80000000u;
 
 QString absolutePath(const QString& path) { return QFileInfo(path).absoluteFilePath(); }
+
+// Copies text into out as Latin-1 bytes; false (out undefined) when some
+// character does not fit.
+bool packLatin1(const char16_t* text, qsizetype n, char* out)
+{
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i high = _mm_set1_epi16(short(0xFF00));
+    for (; i + 8 <= n; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, high), _mm_setzero_si128())) != 0xFFFF)
+            return false;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(v, v));
+    }
+#endif
+    for (; i < n; ++i) {
+        if (text[i] > 0xFF)
+            return false;
+        out[i] = char(text[i]);
+    }
+    return true;
+}
 
 bool startsWith(const QList<qint64>& path, const QList<qint64>& prefix)
 {
@@ -43,25 +71,25 @@ PstSearchFileRecords::TextRef PstSearchFileRecords::store(const QString& text)
     TextRef ref;
     if (text.isEmpty())
         return ref;
-    const bool latin1 = std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x100; });
-    const qsizetype bytes = latin1 ? text.size() : text.size() * 2;
-    if (m_chunks.empty() || m_chunks.back().capacity() - m_chunks.back().size() < bytes) {
+    // Room for the text in the current chunk, at two bytes a character in
+    // case it does not fit in Latin-1.
+    const qsizetype room = text.size() * 2;
+    if (m_chunks.empty() || m_chunks.back().capacity() - m_chunks.back().size() < room) {
         QByteArray chunk;
-        chunk.reserve(qMax(kChunkSize, bytes));
+        chunk.reserve(qMax(kChunkSize, room));
         m_chunks.push_back(std::move(chunk));
     }
     QByteArray& chunk = m_chunks.back();
     ref.chunk = quint32(m_chunks.size() - 1);
     ref.offset = quint32(chunk.size());
-    ref.size = quint32(text.size()) | (latin1 ? 0 : kWideBit);
-    if (latin1) {
-        const qsizetype at = chunk.size();
-        chunk.resize(at + bytes);
-        char* out = chunk.data() + at;
-        for (qsizetype i = 0; i < text.size(); ++i)
-            out[i] = char(text.at(i).unicode());
+    const qsizetype at = chunk.size();
+    chunk.resize(at + text.size());
+    if (packLatin1(reinterpret_cast<const char16_t*>(text.constData()), text.size(), chunk.data() + at)) {
+        ref.size = quint32(text.size());
     } else {
-        chunk.append(reinterpret_cast<const char*>(text.constData()), bytes);
+        chunk.resize(at);
+        chunk.append(reinterpret_cast<const char*>(text.constData()), room);
+        ref.size = quint32(text.size()) | kWideBit;
     }
     return ref;
 }
@@ -255,29 +283,45 @@ bool searchIndexes(const PstSearchRequest& request, const PstSearchTerms& terms,
             for (qsizetype p = 0; p < records.folderPaths().size(); ++p)
                 inScope[size_t(p)] = startsWith(records.folderPaths()[p], request.scopeFolderPath);
         }
-        for (int row = 0; row < records.size(); ++row) {
-            if (isCancelled(request.cancel)) {
-                response.rows.clear();
-                response.cancelled = true;
-                return true;
+        // Large files are matched in two halves at once.
+        const auto matchRows = [&](int begin, int end, QList<PstSearchResult>& rows) {
+            for (int row = begin; row < end; ++row) {
+                if (isCancelled(request.cancel))
+                    return false;
+                if (!inScope[size_t(records.folderPathIndex(row))])
+                    continue;
+                QList<int> matched =
+                    terms.match(request.field, [&](PstSearchField f) { return records.fieldText(row, f); });
+                if (matched.isEmpty())
+                    continue;
+                PstSearchResult result;
+                result.record.itemId = records.itemId(row);
+                result.record.folderPath = records.folderPath(row);
+                result.record.kind = records.kind(row);
+                result.record.rowInFolder = records.rowInFolder(row);
+                result.filePath = path;
+                result.matchedFields = std::move(matched);
+                result.source = files[i];
+                result.sourceRow = row;
+                rows.append(std::move(result));
             }
-            if (!inScope[size_t(records.folderPathIndex(row))])
-                continue;
-            QList<int> matched =
-                terms.match(request.field, [&](PstSearchField f) { return records.fieldText(row, f); });
-            if (matched.isEmpty())
-                continue;
-            PstSearchResult result;
-            result.record.itemId = records.itemId(row);
-            result.record.folderPath = records.folderPath(row);
-            result.record.kind = records.kind(row);
-            result.record.rowInFolder = records.rowInFolder(row);
-            result.filePath = path;
-            result.matchedFields = std::move(matched);
-            result.source = files[i];
-            result.sourceRow = row;
-            response.rows.append(std::move(result));
+            return true;
+        };
+        const int half = records.size() >= kSplitRecords ? records.size() / 2 : records.size();
+        QList<PstSearchResult> secondRows;
+        bool secondDone = true;
+        std::thread second;
+        if (half < records.size())
+            second = std::thread([&] { secondDone = matchRows(half, records.size(), secondRows); });
+        const bool firstDone = matchRows(0, half, response.rows);
+        if (second.joinable())
+            second.join();
+        if (!firstDone || !secondDone) {
+            response.rows.clear();
+            response.cancelled = true;
+            return true;
         }
+        response.rows.append(std::move(secondRows));
     }
     return true;
 }

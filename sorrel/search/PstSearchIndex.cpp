@@ -12,7 +12,11 @@
 
 #include <zlib.h>
 
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 using namespace PstSearchIndexLimits;
 
@@ -108,82 +112,168 @@ bool readHeader(QFile& file, const SearchIndexKey& key, Header& header)
         && header.blockSize <= file.size();
 }
 
-// The payload of an index file, inflated as it is read: at most the
-// declared size, and an error once the stream is damaged or ends early.
+// The payload of an index file, inflated on a thread of its own while the
+// reader parses what came before (the two cost about the same), at most the
+// declared size. The stream's checksum is computed on the reading side, as
+// the bytes are handed out; a damaged or short stream makes it fail.
 class InflatingDevice : public QIODevice {
 public:
     InflatingDevice(QFile& file, qint64 compressedBytes, qint64 declaredSize)
-        : m_file(file), m_remaining(compressedBytes), m_declared(declaredSize), m_in(kChunk, Qt::Uninitialized)
+        : m_file(file), m_remaining(compressedBytes), m_declared(declaredSize)
     {
-        m_ok = inflateInit(&m_z) == Z_OK;
         open(QIODevice::ReadOnly);
+        m_thread = std::thread([this] { produce(); });
     }
-    ~InflatingDevice() override { inflateEnd(&m_z); }
+    ~InflatingDevice() override
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
 
     bool isSequential() const override { return true; }
-    // True once the stream ended intact at exactly the declared size.
+
+    // True once the whole stream was read, intact, at exactly the declared size.
     bool finishedIntact()
     {
-        char sink[4096];
-        while (m_ok && !m_ended && readData(sink, sizeof sink) > 0) {
+        char sink[16384];
+        qint64 got = 0;
+        while ((got = readData(sink, sizeof sink)) > 0) {
         }
-        return m_ok && m_ended && m_produced == m_declared;
+        std::lock_guard lock(m_mutex);
+        return got == 0 && m_ended && !m_failed && m_consumed == m_declared && m_trailer == m_adler;
     }
 
 protected:
+    // Fills all of data unless the stream ends or fails first (a data
+    // stream takes a short read for the end of its input).
     qint64 readData(char* data, qint64 maxSize) override
     {
-        if (!m_ok)
-            return -1;
-        if (m_ended || maxSize <= 0)
-            return 0;
-        maxSize = qMin(maxSize, m_declared - m_produced + 1);  // one more byte shows an overlong stream
-        m_z.next_out = reinterpret_cast<Bytef*>(data);
-        m_z.avail_out = uInt(qMin<qint64>(maxSize, kChunk));
-        while (m_z.avail_out > 0 && !m_ended) {
-            if (m_z.avail_in == 0) {
-                if (m_remaining <= 0)
+        qint64 copied = 0;
+        while (copied < maxSize) {
+            if (m_pos >= m_current.size()) {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [&] { return !m_blocks.empty() || m_failed || m_ended; });
+                if (m_failed)
+                    return copied > 0 ? copied : -1;
+                if (m_blocks.empty())
                     break;
-                const qint64 got = m_file.read(m_in.data(), qMin<qint64>(m_in.size(), m_remaining));
-                if (got <= 0)
-                    return fail();
-                m_remaining -= got;
-                m_z.next_in = reinterpret_cast<Bytef*>(m_in.data());
-                m_z.avail_in = uInt(got);
+                m_current = std::move(m_blocks.front());
+                m_blocks.pop_front();
+                m_pos = 0;
+                lock.unlock();
+                m_changed.notify_all();
             }
-            const int rc = inflate(&m_z, Z_NO_FLUSH);
-            if (rc == Z_STREAM_END)
-                m_ended = true;
-            else if (rc == Z_BUF_ERROR)
-                break;  // no progress possible: the caller sees what came so far
-            else if (rc != Z_OK)
-                return fail();
+            const qint64 n = qMin<qint64>(maxSize - copied, m_current.size() - m_pos);
+            std::memcpy(data + copied, m_current.constData() + m_pos, size_t(n));
+            m_adler = adler32_z(m_adler, reinterpret_cast<const Bytef*>(data + copied), size_t(n));
+            m_pos += n;
+            copied += n;
         }
-        const qint64 produced = qint64(reinterpret_cast<char*>(m_z.next_out) - data);
-        m_produced += produced;
-        if (m_produced > m_declared)
-            return fail();
-        if (produced == 0 && !m_ended)
-            return fail();  // the block ended before the stream did
-        return produced;
+        m_consumed += copied;
+        return copied;
     }
     qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
-    qint64 fail()
+    static constexpr size_t kQueued = 4;
+    static constexpr int kBlock = 1024 * 1024;
+
+    // Reads up to len more bytes of the block into buffer.
+    qint64 readInput(char* buffer, qint64 len)
     {
-        m_ok = false;
-        return -1;
+        const qint64 got = m_remaining > 0 ? m_file.read(buffer, qMin(len, m_remaining)) : 0;
+        if (got > 0)
+            m_remaining -= got;
+        return got;
     }
 
-    QFile& m_file;
-    qint64 m_remaining;
-    qint64 m_declared;
-    qint64 m_produced = 0;
-    QByteArray m_in;
-    z_stream m_z{};
-    bool m_ok = false;
+    void finish(bool failed, quint32 trailer = 0)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_failed = failed;
+            m_ended = !failed;
+            m_trailer = trailer;
+        }
+        m_changed.notify_all();
+    }
+
+    void produce()
+    {
+        unsigned char header[2];
+        // zlib's header: deflate, a window of at most 32 KiB, no preset dictionary.
+        if (readInput(reinterpret_cast<char*>(header), 2) != 2 || (header[0] & 0x0F) != 8 || (header[0] >> 4) > 7
+            || (header[0] * 256 + header[1]) % 31 != 0 || (header[1] & 0x20))
+            return finish(true);
+        z_stream z{};
+        if (inflateInit2(&z, -MAX_WBITS) != Z_OK)
+            return finish(true);
+        QByteArray in(kChunk, Qt::Uninitialized);
+        qint64 produced = 0;
+        int rc = Z_OK;
+        while (rc != Z_STREAM_END) {
+            if (z.avail_in == 0) {
+                const qint64 got = readInput(in.data(), in.size());
+                if (got <= 0)
+                    break;  // the block ended before the stream did
+                z.next_in = reinterpret_cast<Bytef*>(in.data());
+                z.avail_in = uInt(got);
+            }
+            // One byte past the declared size shows an overlong stream.
+            QByteArray out(int(qMin<qint64>(kBlock, m_declared - produced + 1)), Qt::Uninitialized);
+            z.next_out = reinterpret_cast<Bytef*>(out.data());
+            z.avail_out = uInt(out.size());
+            rc = inflate(&z, Z_NO_FLUSH);
+            if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR)
+                break;
+            out.truncate(out.size() - int(z.avail_out));
+            produced += out.size();
+            if (produced > m_declared)
+                break;
+            if (!out.isEmpty()) {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [&] { return m_blocks.size() < kQueued || m_stop; });
+                if (m_stop)
+                    break;
+                m_blocks.push_back(std::move(out));
+                lock.unlock();
+                m_changed.notify_all();
+            }
+        }
+        if (rc != Z_STREAM_END || produced > m_declared) {
+            inflateEnd(&z);
+            return finish(true);
+        }
+        // The Adler-32 of the payload follows the deflate data.
+        char trailer[4];
+        qint64 have = qMin<qint64>(z.avail_in, 4);
+        std::memcpy(trailer, z.next_in, size_t(have));
+        inflateEnd(&z);
+        if (have < 4 && readInput(trailer + have, 4 - have) != 4 - have)
+            return finish(true);
+        finish(false, qFromBigEndian<quint32>(trailer));
+    }
+
+    QFile& m_file;                // the producer's alone once started
+    qint64 m_remaining;           // compressed bytes left to read
+    const qint64 m_declared;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<QByteArray> m_blocks;  // inflated, not yet read
+    bool m_stop = false;
+    bool m_failed = false;
     bool m_ended = false;
+    quint32 m_trailer = 0;
+    // The reading side's.
+    QByteArray m_current;
+    qsizetype m_pos = 0;
+    qint64 m_consumed = 0;
+    uLong m_adler = adler32(0, nullptr, 0);
 };
 
 bool fileStamp(const QString& path, qint64& size, qint64& mtime)

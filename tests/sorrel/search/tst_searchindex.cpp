@@ -154,6 +154,9 @@ private slots:
         damaged[damaged.size() - 1] = char(damaged.at(damaged.size() - 1) ^ 0x5a);  // the stream's checksum
         QTest::newRow("damaged stream") << damaged << false << true;
         QTest::newRow("header only") << good.left(72) << false << false;
+        PstSearchRecord large = record(3, 0, 1);
+        large.fieldTexts[PstSearchField::Body] = QString(3 * 1024 * 1024, QLatin1Char('w'));  // inflated in several pieces
+        QTest::newRow("a payload of megabytes") << fileOf(payloadOf({large, record(4, 0, 1)})) << true << true;
         QTest::newRow("folder path of 4096") << fileOf(payloadOf({record(1, 0, 4096)})) << true << true;
         QTest::newRow("folder path of 4097") << fileOf(payloadOf({record(1, 0, 4097)})) << false << true;
         QTest::newRow("10,000,001 records") << fileOf(payloadOf({}, 10000001)) << false << true;
