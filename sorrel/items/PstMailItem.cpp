@@ -34,7 +34,12 @@ QString decodeEntities(const QString& s)
     out.reserve(s.size());
     for (qsizetype i = 0; i < s.size(); ++i) {
         if (s.at(i) != QLatin1Char('&')) {
-            out += s.at(i);
+            // The text up to the next entity in one piece.
+            qsizetype amp = s.indexOf(QLatin1Char('&'), i);
+            if (amp < 0)
+                amp = s.size();
+            out += QStringView(s).mid(i, amp - i);
+            i = amp - 1;
             continue;
         }
         qsizetype semi = -1;
@@ -85,7 +90,12 @@ QString defaultHtmlToText(const QString& html)
     const qsizetype n = html.size();
     while (i < n) {
         if (html.at(i) != QLatin1Char('<')) {
-            out += html.at(i++);
+            // The text up to the next tag in one piece.
+            qsizetype lt = html.indexOf(QLatin1Char('<'), i);
+            if (lt < 0)
+                lt = n;
+            out += QStringView(html).mid(i, lt - i);
+            i = lt;
             continue;
         }
         const qsizetype close = html.indexOf(QLatin1Char('>'), i + 1);
