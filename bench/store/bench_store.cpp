@@ -6,6 +6,7 @@
 // or not at all with a third argument "cached-only". Caches go to $HOME, so point HOME somewhere harmless.
 
 #include "PstWriter.h"
+#include "bench/BenchProcess.h"
 #include "sorrel/items/PstItemFactory.h"
 #include "sorrel/store/PstDescriptorIndex.h"
 #include "sorrel/store/PstDocument.h"
@@ -23,6 +24,10 @@
 #include <functional>
 #include <random>
 #include <vector>
+
+using bench::cpuMs;
+using bench::median;
+using bench::statusKb;
 
 namespace {
 
@@ -56,19 +61,6 @@ bool generate(const QString& path)
     return QFile::rename(path + QStringLiteral(".part"), path);
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double cpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
 // Median wall-clock milliseconds of the rounds; the median CPU time of the
 // process goes to cpu (the machine may be shared, so both are reported).
 double timed(int rounds, const std::function<void()>& before, const std::function<void()>& body, double& cpu)
@@ -85,18 +77,6 @@ double timed(int rounds, const std::function<void()>& before, const std::functio
     }
     cpu = median(cpus);
     return median(ms);
-}
-
-long statusKb(const char* key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key))).trimmed().split(' ').first().toLong();
-    }
-    return -1;
 }
 
 void collect(const PstFolderItemPtr& folder, std::vector<uint64_t>& ids, int& folders)

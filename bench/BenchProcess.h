@@ -1,0 +1,42 @@
+#pragma once
+// What the benchmarks read about their own process: CPU time, resident
+// memory (from /proc/self/status), and the median of repeated timings.
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <algorithm>
+#include <ctime>
+#include <vector>
+
+namespace bench {
+
+// CPU milliseconds of the whole process so far.
+inline double cpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+// A "VmRSS:"-style field of /proc/self/status in KB; -1 when unreadable.
+inline long statusKb(const char* key)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(int(qstrlen(key))).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+inline double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+} // namespace bench
