@@ -21,11 +21,15 @@ void PstListModel::setSearchResults(const QList<PstSearchResult>& rows, const QS
     clearRows();
     m_rows = rows;
     m_terms = terms;
+    // The names once, shared by every row (a search may answer 100,000 rows).
+    QStringList fieldNames;
+    for (int field = 0; field <= 5; ++field)
+        fieldNames << searchFieldName(field);
     m_matchedNames.reserve(rows.size());
     for (const PstSearchResult& row : rows) {
         QStringList names;
         for (int field : row.matchedFields)
-            names << searchFieldName(field);
+            names << fieldNames.value(field);
         m_matchedNames.append(names);
     }
     endResetModel();
