@@ -28,14 +28,16 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: marrowin-cli [--json] tree FILE | items FILE FOLDER | show FILE ID\n"
+    "Usage: marrowin-cli [--json] tree FILE | items FILE FOLDER | show FILE ID | check FILE\n"
     "       marrowin-cli [--json] search [--field FIELD] [--folder FOLDER] FILE... -- QUERY\n"
     "       marrowin-cli index FILE...\n"
     "       marrowin-cli --help | --version\n"
     "  FOLDER: folder names joined by '/' as 'tree' prints them, from the first level below the file\n"
     "          (e.g. \"Top of Personal Folders/Inbox\"; \"\" is the file itself), or #ID with a folder id\n"
     "  ID:     a descriptor id as 'tree' and 'items' print it (decimal, or hexadecimal with 0x)\n"
-    "  FIELD:  any (default), subject, from, recipient, body or attachment\n";
+    "  FIELD:  any (default), subject, from, recipient, body or attachment\n"
+    "  check:  reads every folder and item as the viewer shows them (bodies, attachments) and\n"
+    "          lists the folders with damaged items; exits 0 also when items were skipped\n";
 
 QTextStream& out()
 {
@@ -99,23 +101,36 @@ bool parseId(QString text, uint64_t& id)
     return ok && id != 0;
 }
 
+// "%n damaged item(s) skipped" in English: the terminal gets no translation.
+QString damagedLine(int count)
+{
+    return QStringLiteral("%1 damaged item(s) skipped").arg(count);
+}
+
 // The tree walks folders only; each folder's count is the one it records
-// about itself, so no item is parsed.
+// about itself, so no item is parsed (the damaged ones it can tell are
+// folders that do not parse).
 QJsonObject treeJson(const PstFolderItemPtr& folder)
 {
     QJsonArray subfolders;
     for (const PstFolderItemPtr& sub : folder->subfolders())
         subfolders.append(treeJson(sub));
-    return {{"name", folder->name()},
-            {"id", QString::number(folder->id())},
-            {"items", folder->contentCount()},
-            {"subfolders", subfolders}};
+    QJsonObject json{{"name", folder->name()},
+                     {"id", QString::number(folder->id())},
+                     {"items", folder->contentCount()},
+                     {"subfolders", subfolders}};
+    if (folder->damagedCount() > 0)
+        json.insert("damaged", folder->damagedCount());
+    return json;
 }
 
 void printTree(const PstFolderItemPtr& folder, int depth)
 {
     out() << QString(depth * 2, QLatin1Char(' ')) << oneLine(folder->name()) << " (" << folder->contentCount()
-          << " items) #" << folder->id() << '\n';
+          << " items) #" << folder->id();
+    if (folder->damagedCount() > 0)
+        out() << " [" << damagedLine(folder->damagedCount()) << ']';
+    out() << '\n';
     for (const PstFolderItemPtr& sub : folder->subfolders())
         printTree(sub, depth + 1);
 }
@@ -166,6 +181,8 @@ PstFolderItemPtr findFolder(const PstFolderItemPtr& fileNode, const QString& spe
 
 int listItems(const PstFolderItemPtr& folder, bool json)
 {
+    if (folder->damagedCount() > 0)
+        err() << damagedLine(folder->damagedCount()) << '\n';
     QJsonArray records;
     for (const std::shared_ptr<PstItem>& item : folder->items()) {
         if (json) {
@@ -217,6 +234,73 @@ int showItem(const PstItem& item, uint64_t id, bool json)
         out() << "html: " << body.html << '\n';
     for (const QString& name : attachments)
         out() << "attachment: " << name << '\n';
+    return 0;
+}
+
+// Everything the viewer reads of one record: its texts, its body as shown
+// and searched, every attachment's bytes, and the record parsed again by id
+// as search results are.
+void readAsShown(const PstFileHandle& handle, PstItem& item)
+{
+    const PstItemBody body = item.loadBody();
+    item.searchText();
+    item.infoSections(body);
+    item.fieldTextFresh(PstSearchField::Body);
+    if (item.kind() == PstItemKind::Mail) {
+        auto& mail = static_cast<PstMailItem&>(item);
+        mail.displayHtml(body);
+        for (const auto& attachment : mail.attachments())
+            mail.loadAttachmentData(*attachment);
+    }
+    if (item.descriptor())
+        loadItemById(handle, item.descriptor()->d_id);
+}
+
+struct CheckTotals {
+    int folders = 0;
+    int items = 0;
+    int damaged = 0;
+};
+
+void checkFolder(const PstFileHandle& handle, const PstFolderItemPtr& folder, const QString& path,
+                 CheckTotals& totals, QJsonArray& damagedFolders)
+{
+    folder->loadChildren();
+    ++totals.folders;
+    for (const std::shared_ptr<PstItem>& item : folder->items()) {
+        readAsShown(handle, *item);
+        ++totals.items;
+    }
+    if (folder->damagedCount() > 0) {
+        totals.damaged += folder->damagedCount();
+        damagedFolders.append(QJsonObject{{"folder", path}, {"id", QString::number(folder->id())},
+                                          {"damaged", folder->damagedCount()}});
+    }
+    for (const PstFolderItemPtr& sub : folder->subfolders())
+        checkFolder(handle, sub, path.isEmpty() ? sub->name() : path + QLatin1Char('/') + sub->name(), totals,
+                    damagedFolders);
+}
+
+int checkFile(const PstFileHandle& handle, const PstFolderItemPtr& fileNode, bool json)
+{
+    CheckTotals totals;
+    QJsonArray damagedFolders;
+    checkFolder(handle, fileNode, QString(), totals, damagedFolders);
+    if (json) {
+        out() << QJsonDocument(QJsonObject{{"folders", totals.folders},
+                                           {"items", totals.items},
+                                           {"damaged", totals.damaged},
+                                           {"damagedFolders", damagedFolders}})
+                     .toJson();
+        return 0;
+    }
+    for (const QJsonValue& v : damagedFolders) {
+        const QJsonObject o = v.toObject();
+        out() << oneLine(o["folder"].toString()) << " #" << o["id"].toString() << ": "
+              << damagedLine(o["damaged"].toInt()) << '\n';
+    }
+    out() << totals.folders << " folders, " << totals.items << " items, "
+          << damagedLine(totals.damaged) << '\n';
     return 0;
 }
 
@@ -497,9 +581,9 @@ int main(int argc, char* argv[])
         if (args.isEmpty() || json)
             return usage();
     } else {
-        const int wanted = command == QLatin1String("tree") ? 1
-            : (command == QLatin1String("items") || command == QLatin1String("show")) ? 2
-                                                                                      : -1;
+        const int wanted = command == QLatin1String("tree") || command == QLatin1String("check") ? 1
+            : (command == QLatin1String("items") || command == QLatin1String("show"))          ? 2
+                                                                                                 : -1;
         if (wanted < 0 || args.size() != wanted)
             return usage();
     }
@@ -520,25 +604,25 @@ int main(int argc, char* argv[])
 
     const QString path = args.at(0);
     PstDocument document;
-    if (!document.open(path))
+    PstFolderItemPtr fileNode;
+    if (document.open(path))
+        fileNode = document.parse(path);
+    if (!fileNode)
         return openFailed(document, json);
 
     if (command == QLatin1String("tree")) {
         PstForestWalk foldersOnly;
         foldersOnly.foldersOnly = true;
-        const PstFolderItemPtr fileNode = pstBuildForest(path, document.handle(), foldersOnly).root;
-        if (!fileNode)
-            return openFailed(document, json);
+        const PstFolderItemPtr folders = pstBuildForest(path, document.handle(), foldersOnly).root;
         if (json)
-            out() << QJsonDocument(treeJson(fileNode)).toJson();
+            out() << QJsonDocument(treeJson(folders)).toJson();
         else
-            printTree(fileNode, 0);
+            printTree(folders, 0);
         return 0;
     }
+    if (command == QLatin1String("check"))
+        return checkFile(document.handle(), fileNode, json);
     if (command == QLatin1String("items")) {
-        const PstFolderItemPtr fileNode = document.parse(path);
-        if (!fileNode)
-            return openFailed(document, json);
         const PstFolderItemPtr folder = findFolder(fileNode, args.at(1));
         if (!folder) {
             err() << "Folder not found: " << args.at(1) << '\n';

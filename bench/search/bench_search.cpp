@@ -10,7 +10,7 @@
 // Times are wall and CPU milliseconds; memory is the process's resident
 // set (VmRSS, and VmHWM for the peak) from /proc/self/status.
 
-#include "bench/BenchProcess.h"
+#include "bench/store/ProcessStats.h"
 #include "sorrel/search/PstSearch.h"
 #include "sorrel/search/PstSearchIndex.h"
 #include "sorrel/search/PstSearchRecords.h"

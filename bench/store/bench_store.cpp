@@ -6,8 +6,8 @@
 // or not at all with a third argument "cached-only". Caches go to $HOME, so point HOME somewhere harmless.
 
 #include "PstWriter.h"
-#include "bench/BenchProcess.h"
 #include "sorrel/items/PstItemFactory.h"
+#include "ProcessStats.h"
 #include "sorrel/store/PstDescriptorIndex.h"
 #include "sorrel/store/PstDocument.h"
 #include "sorrel/store/PstIndexCache.h"
@@ -19,15 +19,10 @@
 #include <QMutexLocker>
 
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
 #include <functional>
 #include <random>
 #include <vector>
-
-using bench::cpuMs;
-using bench::median;
-using bench::statusKb;
 
 namespace {
 
@@ -69,14 +64,14 @@ double timed(int rounds, const std::function<void()>& before, const std::functio
     for (int r = 0; r < rounds; ++r) {
         before();
         QElapsedTimer t;
-        const double c0 = cpuMs();
+        const double c0 = bench::cpuMs();
         t.start();
         body();
         ms.push_back(t.nsecsElapsed() / 1e6);
-        cpus.push_back(cpuMs() - c0);
+        cpus.push_back(bench::cpuMs() - c0);
     }
-    cpu = median(cpus);
-    return median(ms);
+    cpu = bench::median(cpus);
+    return bench::median(ms);
 }
 
 void collect(const PstFolderItemPtr& folder, std::vector<uint64_t>& ids, int& folders)
@@ -151,7 +146,7 @@ int main(int argc, char** argv)
     PstDocument document;
     if (!document.open(path))
         return 1;
-    const long rssBefore = statusKb("VmRSS:");
+    const long rssBefore = bench::statusKb("VmRSS:");
     QElapsedTimer t;
     t.start();
     PstFolderItemPtr fileNode = document.parse(path);
@@ -160,12 +155,12 @@ int main(int argc, char** argv)
     if (fileNode)
         collect(fileNode, ids, folders);
     const double loadAll = t.nsecsElapsed() / 1e6;
-    const long rssAfter = statusKb("VmRSS:");
+    const long rssAfter = bench::statusKb("VmRSS:");
     std::printf("load every folder: %d folders, %zu records in %.0f ms = %.0f records/s\n", folders, ids.size(),
                 loadAll, ids.size() / (loadAll / 1000.0));
     std::printf("memory of all records: %.1f MB resident (%.0f bytes per record), peak %ld MB\n",
                 (rssAfter - rssBefore) / 1024.0, ids.empty() ? 0.0 : (rssAfter - rssBefore) * 1024.0 / ids.size(),
-                statusKb("VmHWM:") / 1024);
+                bench::statusKb("VmHWM:") / 1024);
 
     // Lookups by id in random order: the map against libpst's tree walk order.
     std::mt19937_64 random(42);

@@ -2,6 +2,7 @@
 
 #include "sorrel/items/PstItemKeys.h"
 #include "sorrel/items/PstTextDecoding.h"
+#include "sorrel/store/PstSafeParse.h"
 
 #include <QHash>
 #include <QSet>
@@ -152,7 +153,7 @@ bool isInlineImageName(const QString& name)
 // libpst's bytes of one attachment; empty when libpst has none.
 QByteArray loadBytes(pst_file* pf, pst_item_attach* a)
 {
-    pst_binary bin = pst_attach_to_mem(pf, a);
+    pst_binary bin = pstAttachToMemChecked(pf, a);
     QByteArray bytes;
     if (bin.size && bin.data)
         bytes = QByteArray(bin.data, qsizetype(bin.size));

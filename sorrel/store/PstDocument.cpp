@@ -1,6 +1,7 @@
 #include "sorrel/store/PstDocument.h"
 
 #include "common/Log.h"
+#include "sorrel/store/PstBTreeLoader.h"
 #include "sorrel/store/PstDescriptorIndex.h"
 #include "sorrel/store/PstFolderChildren.h"
 #include "sorrel/store/PstIndexCache.h"
@@ -91,14 +92,43 @@ bool PstDocument::openOnce(const QString& path, bool useCache, bool& fromCache)
         fromCache = PstIndexCache::loadIndexCache(pf, cachePath) == 0;
     }
     if (!fromCache) {
-        QMutexLocker lock(&pstLibraryMutex());
-        if (pst_load_index(pf) != 0) {
-            lock.unlock();
-            fail(Failure::Index, QStringLiteral("Failed to open, pst_load_index error."));
-            return false;
+        QElapsedTimer indexTimer;
+        indexTimer.start();
+        PstBTreeReport report;
+        PstBTreeResult loaded = PstBTreeResult::Unreadable;
+        {
+            QMutexLocker lock(&pstLibraryMutex());
+            loaded = pstLoadBTrees(pf, &report);
         }
+        if (loaded == PstBTreeResult::Unreadable) {
+            // Only a file our reader could not read at all goes to libpst's
+            // own walk; one it found damaged never does.
+            mw::logInfo(QStringLiteral("Pst index not readable by the b-tree reader (%1); trying pst_load_index.")
+                            .arg(report.firstProblem.isEmpty() ? QStringLiteral("unsupported") : report.firstProblem));
+            QMutexLocker lock(&pstLibraryMutex());
+            if (pst_load_index(pf) != 0) {
+                lock.unlock();
+                fail(Failure::Index, QStringLiteral("Failed to open, pst_load_index error."));
+                return false;
+            }
+        } else {
+            if (loaded == PstBTreeResult::Damaged)
+                mw::logWarning(QStringLiteral("Damaged pst index, opening what could be read: %1").arg(report.summary()));
+            mw::logInfo(QStringLiteral("[profile] pst index from file: %1 ms, %2 blocks, %3 descriptors")
+                            .arg(indexTimer.elapsed())
+                            .arg(report.blocks)
+                            .arg(report.descriptors));
+            if (!report.descriptors) {
+                fail(Failure::Index, QStringLiteral("Failed to open, pst_load_index error."));
+                return false;
+            }
+        }
+        QMutexLocker lock(&pstLibraryMutex());
         pstIndexDescriptors(pf);
-        if (!cachePath.isEmpty() && PstIndexCache::saveIndexCache(pf, cachePath) != 0) {
+        // A damaged file is read again at every open, so that the damage is
+        // reported each time rather than hidden behind a cache.
+        if (loaded != PstBTreeResult::Damaged && !cachePath.isEmpty()
+            && PstIndexCache::saveIndexCache(pf, cachePath) != 0) {
             lock.unlock();
             mw::logWarning(QStringLiteral("Failed to save pst index cache (ignored)."));
         }
@@ -107,12 +137,14 @@ bool PstDocument::openOnce(const QString& path, bool useCache, bool& fromCache)
         mw::logInfo(QStringLiteral("[profile] pst index from cache: %1 ms").arg(cacheTimer.elapsed()));
     }
 
-    int attributes = 0;
+    PstNameMapResult attributes = PstNameMapResult::Failed;
     {
         QMutexLocker lock(&pstLibraryMutex());
-        attributes = pst_load_extended_attributes(pf);
+        attributes = pstLoadExtendedAttributesChecked(pf);
     }
-    if (attributes != 1) {
+    if (attributes == PstNameMapResult::Damaged)
+        mw::logWarning(QStringLiteral("The name-to-id map is damaged; the file opens without named properties."));
+    if (attributes == PstNameMapResult::Failed) {
         if (fromCache) { // open() tries once more without the cache
             m_failure = Failure::ExtendedAttributes;
             m_handle.reset();
@@ -191,6 +223,7 @@ void pstLoadFolderChildren(PstFolderItem& folder, QList<PstFolderItemPtr>& subfo
         if (folder.depth() != 0)
             node = node->child;
     }
+    int damaged = 0;
     while (node) {
         PstFolderChild child = pstReadFolderChild(pf, node, folder);
         {
@@ -207,10 +240,14 @@ void pstLoadFolderChildren(PstFolderItem& folder, QList<PstFolderItemPtr>& subfo
             subfolders.append(std::move(sub));
             break;
         }
+        case PstChildOutcome::Damaged:
+            ++damaged;
+            break;
         case PstChildOutcome::NotShown:
         case PstChildOutcome::Unparsed:
         case PstChildOutcome::NoItem:
             break;
         }
     }
+    pstReportDamaged(folder, damaged);
 }

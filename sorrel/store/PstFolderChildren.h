@@ -20,7 +20,8 @@ enum class PstChildOutcome {
     Item,      // a record of one of the item kinds
     Folder,    // a folder record, without a child loader
     NotShown,  // not the user's (see above)
-    Unparsed,  // the descriptor does not parse (damaged or unreadable)
+    Unparsed,  // the descriptor does not parse
+    Damaged,   // its structures are damaged: left out, and counted (pstReportDamaged)
     NoItem,    // parses, but makes no record (an unknown class, a missing part)
 };
 
@@ -39,3 +40,8 @@ PstFolderChild pstReadFolderChild(pst_file* pf, pst_desc_tree* node, const PstFo
 // Node ids of normal folders (the low five bits of the id are the node type):
 // the only children a walk over folders alone needs to parse.
 bool pstIsFolderNode(const pst_desc_tree* node);
+
+// After a walk over a folder's children: stores the number of Damaged
+// outcomes on the folder ("%n damaged item(s) skipped" on its label's
+// tooltip) and, when there are any, logs them.
+void pstReportDamaged(PstFolderItem& folder, int damaged);

@@ -4,6 +4,7 @@
 #include "sorrel/store/PstFolderIndex.h"
 #include "sorrel/items/PstTextDecoding.h"
 
+#include <QCoreApplication>
 #include <QtDebug>
 
 PstFolderItem::PstFolderItem() = default;
@@ -16,8 +17,12 @@ PstFolderItemPtr PstFolderItem::fromLibpst(pst_item* item, pst_desc_tree* d)
     folder->setName(decodeText(item, item->file_as));
     folder->setId(d ? d->d_id : 0);
     folder->setDescriptor(d);
-    folder->m_containerClass = item->ascii_type ? QString::fromLatin1(item->ascii_type) : QString();
-    folder->m_contentCount = item->folder ? qMax(0, int(item->folder->item_count)) : 0;
+    // libpst's structures are packed: copy the member before Qt binds a
+    // reference to it (a misaligned reference otherwise).
+    const char* const containerClass = item->ascii_type;
+    folder->m_containerClass = containerClass ? QString::fromLatin1(containerClass) : QString();
+    const int32_t contentCount = item->folder ? item->folder->item_count : 0;
+    folder->m_contentCount = qMax(0, int(contentCount));
     qDebug() << "container class" << folder->m_containerClass;
     return folder;
 }
@@ -51,6 +56,7 @@ std::shared_ptr<PstItem> PstFolderItem::clone() const
     copy->m_containerClass = m_containerClass;
     copy->m_contentCount = m_contentCount;
     copy->m_loaded = m_loaded;
+    copy->m_damagedCount = m_damagedCount;
     copy->m_childLoader = m_childLoader;
     copy->m_folderIndex = m_folderIndex;
     return copy;
@@ -109,6 +115,13 @@ int PstFolderItem::itemCount() const
     if (!file || !file->m_folderIndex)
         return 0;
     return file->m_folderIndex->itemCounts.value(id(), 0);
+}
+
+QString PstFolderItem::damagedText() const
+{
+    if (m_damagedCount <= 0)
+        return {};
+    return QCoreApplication::translate("PstFolderItem", "%n damaged item(s) skipped", nullptr, m_damagedCount);
 }
 
 QString PstFolderItem::countSuffix() const

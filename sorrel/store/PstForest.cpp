@@ -91,6 +91,7 @@ PstDetachedForest pstBuildForest(const QString& path, const PstFileHandle& handl
         PstFolderItem& parent = *current.folder;
         std::vector<PendingFolder> below;
         int row = 0;
+        int damaged = 0;
         pst_desc_tree* node = current.firstChild;
         while (node && !cancelled(walk)) {
             if (walk.foldersOnly && !pstIsFolderNode(node)) {
@@ -127,8 +128,12 @@ PstDetachedForest pstBuildForest(const QString& path, const PstFileHandle& handl
                 if (walk.onItem)
                     walk.onItem(child.record, parent, row, std::move(body));
                 ++row;
+            } else if (child.outcome == PstChildOutcome::Damaged) {
+                ++damaged;
             }
         }
+        if (!cancelled(walk))
+            pstReportDamaged(parent, damaged);
         if (walk.onFolderDone)
             walk.onFolderDone();
         // Reversed, so that the first subfolder is walked next.

@@ -6,7 +6,8 @@
 // nodes are never touched.
 //
 // The walk reads every child through pstReadFolderChild, one descriptor per
-// lock section, so the GUI thread can parse between two of its calls.
+// lock section, so the GUI thread can parse between two of its calls, and
+// counts each folder's damaged children on it (pstReportDamaged).
 
 #include "sorrel/store/PstFolderIndex.h"
 #include "sorrel/store/PstFolderItem.h"

@@ -1,6 +1,6 @@
 #pragma once
-// What the benchmarks read about their own process: CPU time, resident
-// memory (from /proc/self/status), and the median of repeated timings.
+// What the benchmarks read about their own process: CPU time and the
+// figures of /proc/self/status; and the median of repeated timings.
 
 #include <QByteArray>
 #include <QFile>
@@ -12,15 +12,15 @@
 
 namespace bench {
 
-// CPU milliseconds of the whole process so far.
+// CPU time of the whole process in milliseconds.
 inline double cpuMs()
 {
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
 }
 
-// A "VmRSS:"-style field of /proc/self/status in KB; -1 when unreadable.
+// A kB figure of /proc/self/status ("VmRSS:", "VmHWM:"), -1 when missing.
 inline long statusKb(const char* key)
 {
     QFile f(QStringLiteral("/proc/self/status"));
