@@ -72,8 +72,8 @@ PstSearchFileRecords::TextRef PstSearchFileRecords::store(const QString& text)
     if (text.isEmpty())
         return ref;
     // Room for the text in the current chunk, at two bytes a character in
-    // case it does not fit in Latin-1.
-    const qsizetype room = text.size() * 2;
+    // case it does not fit in Latin-1 (and one more to align that).
+    const qsizetype room = text.size() * 2 + 1;
     if (m_chunks.empty() || m_chunks.back().capacity() - m_chunks.back().size() < room) {
         QByteArray chunk;
         chunk.reserve(qMax(kChunkSize, room));
@@ -81,16 +81,18 @@ PstSearchFileRecords::TextRef PstSearchFileRecords::store(const QString& text)
     }
     QByteArray& chunk = m_chunks.back();
     ref.chunk = quint32(m_chunks.size() - 1);
-    ref.offset = quint32(chunk.size());
-    const qsizetype at = chunk.size();
+    qsizetype at = chunk.size();
     chunk.resize(at + text.size());
     if (packLatin1(reinterpret_cast<const char16_t*>(text.constData()), text.size(), chunk.data() + at)) {
         ref.size = quint32(text.size());
     } else {
+        // UTF-16 code units start at an even offset (chunks are allocated aligned).
+        at += at & 1;
         chunk.resize(at);
-        chunk.append(reinterpret_cast<const char*>(text.constData()), room);
+        chunk.append(reinterpret_cast<const char*>(text.constData()), text.size() * 2);
         ref.size = quint32(text.size()) | kWideBit;
     }
+    ref.offset = quint32(at);
     return ref;
 }
 

@@ -1,6 +1,7 @@
 // The search index file byte for byte, and every rejection that matters:
 // a reader takes a file whole or not at all.
 
+#include "sorrel/search/PstSearch.h"
 #include "sorrel/search/PstSearchIndex.h"
 
 #include <QDataStream>
@@ -119,9 +120,23 @@ private slots:
         QCOMPARE(qUncompress(bytes.mid(72)), payload);
 
         QList<PstSearchRecord> read;
-        QVERIFY(readSearchIndex(path, kKey, [&](PstSearchRecord&& r) { read << r; }));
+        PstSearchFileRecords compact;
+        QVERIFY(readSearchIndex(path, kKey, [&](PstSearchRecord&& r) {
+            compact.append(r);
+            read << r;
+        }));
         QCOMPARE(read, records);
         QVERIFY(searchIndexHeaderValid(path, kKey));
+        // The search's compact copy gives back every text (Latin-1 and not).
+        QCOMPARE(compact.size(), records.size());
+        for (int row = 0; row < records.size(); ++row) {
+            PstSearchRecord back = compact.record(row);
+            QCOMPARE(back.title, records[row].title);
+            QCOMPARE(back.subject, records[row].subject);
+            QCOMPARE(back.folderPath, records[row].folderPath);
+            for (int f = 1; f <= 5; ++f)
+                QCOMPARE(back.fieldText(PstSearchField(f)), records[row].fieldText(PstSearchField(f)));
+        }
 
         // Nothing is written for a file whose state is unknown.
         const QString unknown = m_dir.filePath(QStringLiteral("unknown.pstsrch"));
