@@ -42,7 +42,7 @@ PstSearchRecord record(qint64 id, int kind, int depth)
     return r;
 }
 
-// The payload as specified: count, then per record its fields in order.
+// The payload as the format lays it out: count, then per record its fields in order.
 QByteArray payloadOf(const QList<PstSearchRecord>& records, std::optional<qint32> count = {})
 {
     QByteArray bytes;
@@ -61,7 +61,7 @@ QByteArray payloadOf(const QList<PstSearchRecord>& records, std::optional<qint32
     return bytes;
 }
 
-struct FileSpec {
+struct FileLayout {
     qint32 version = 3;
     qint64 payloadSize = -1;  // -1: the real one
     qint32 blockSize = -1;
@@ -69,17 +69,17 @@ struct FileSpec {
 };
 
 // A file as Qt's own qCompress (level 6) lays it out.
-QByteArray fileOf(const QByteArray& payload, const FileSpec& spec = {})
+QByteArray fileOf(const QByteArray& payload, const FileLayout& layout = {})
 {
     QByteArray block = qCompress(payload, 6);
-    if (spec.prefix >= 0)
-        qToBigEndian<qint32>(spec.prefix, block.data());
+    if (layout.prefix >= 0)
+        qToBigEndian<qint32>(layout.prefix, block.data());
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.writeRawData("PSTSRCH1", 8);
-    out << spec.version << kKey.fileSize << kKey.modifiedSecs << kKey.index1 << kKey.index2 << kKey.index1Back
-        << kKey.index2Back << (spec.payloadSize < 0 ? qint64(payload.size()) : spec.payloadSize)
-        << (spec.blockSize < 0 ? qint32(block.size()) : spec.blockSize);
+    out << layout.version << kKey.fileSize << kKey.modifiedSecs << kKey.index1 << kKey.index2 << kKey.index1Back
+        << kKey.index2Back << (layout.payloadSize < 0 ? qint64(payload.size()) : layout.payloadSize)
+        << (layout.blockSize < 0 ? qint32(block.size()) : layout.blockSize);
     return bytes + block;
 }
 
@@ -100,7 +100,7 @@ class TestSearchIndex : public QObject {
     }
 
 private slots:
-    void writesTheSpecifiedBytes()
+    void writesTheFormatByteForByte()
     {
         const QList<PstSearchRecord> records{record(2097188, 0, 2), record(2097220, 2, 0), record(2097252, 4, 3)};
         const QString path = m_dir.filePath(QStringLiteral("written.pstsrch"));
