@@ -1,8 +1,9 @@
 // marrowin-cli: prints a PST file's folder tree, a folder's records or one
-// record, searches files through their search indexes, or builds the
-// indexes; all through the same document, caches, search and log as the
-// program.
+// record, searches files through their search indexes, builds the indexes,
+// or converts a file's folders into files; all through the same document,
+// caches, search and log as the program.
 
+#include "cli/ConvertCommand.h"
 #include "common/ProductProfile.h"
 #include "host/shell/MessageHandler.h"
 #include "sorrel/items/PstItemFactory.h"
@@ -22,6 +23,7 @@
 #include <QJsonObject>
 #include <QTextStream>
 
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
@@ -31,6 +33,8 @@ const char* const kUsage =
     "Usage: marrowin-cli [--json] tree FILE | items FILE FOLDER | show FILE ID | check FILE\n"
     "       marrowin-cli [--json] search [--field FIELD] [--folder FOLDER] FILE... -- QUERY\n"
     "       marrowin-cli index FILE...\n"
+    "       marrowin-cli convert FILE OUTDIR [--formats LIST] [--folder FOLDER] [--keep-empty-folders]\n"
+    "       marrowin-cli convert --help   (formats, progress and exit status of convert)\n"
     "       marrowin-cli --help | --version\n"
     "  FOLDER: folder names joined by '/' as 'tree' prints them, from the first level below the file\n"
     "          (e.g. \"Top of Personal Folders/Inbox\"; \"\" is the file itself), or #ID with a folder id\n"
@@ -558,15 +562,32 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QString::fromLatin1(ProductProfile::kApplicationName));
     QStringList args = app.arguments().mid(1);
     if (args == QStringList{QStringLiteral("--help")} || args == QStringList{QStringLiteral("-h")}) {
-        out() << kUsage;
+        out() << kUsage << '\n' << kConvertHelp;
         return 0;
     }
     if (args == QStringList{QStringLiteral("--version")}) {
         out() << "marrowin-cli " << ProductProfile::kVersion << '\n';
         return 0;
     }
+    ConvertOptions convert;
+    const bool converting = !args.isEmpty() && args.first() == QLatin1String("convert");
+    if (converting) {
+        QString error;
+        if (!parseConvertArguments(args.mid(1), &convert, &error)) {
+            err() << "marrowin-cli convert: " << error << '\n';
+            return usage();
+        }
+        if (convert.help) {
+            out() << kConvertHelp;
+            return 0;
+        }
+        // A file size limit fails the file being written (the log's too)
+        // instead of ending the program.
+        std::signal(SIGXFSZ, SIG_IGN);
+        args = {QStringLiteral("convert"), convert.file, convert.folder};
+    }
     // --json anywhere before a search's query (which is the user's text).
-    const qsizetype dashes = args.indexOf(QStringLiteral("--"));
+    const qsizetype dashes = converting ? -1 : args.indexOf(QStringLiteral("--"));
     QStringList head = dashes < 0 ? args : args.first(dashes);
     const bool json = head.removeAll(QStringLiteral("--json")) > 0;
     args = dashes < 0 ? head : head + args.mid(dashes);
@@ -582,8 +603,8 @@ int main(int argc, char* argv[])
             return usage();
     } else {
         const int wanted = command == QLatin1String("tree") || command == QLatin1String("check") ? 1
-            : (command == QLatin1String("items") || command == QLatin1String("show"))          ? 2
-                                                                                                 : -1;
+            : (command == QLatin1String("items") || command == QLatin1String("show") || converting) ? 2
+                                                                                                    : -1;
         if (wanted < 0 || args.size() != wanted)
             return usage();
     }
@@ -610,6 +631,15 @@ int main(int argc, char* argv[])
     if (!fileNode)
         return openFailed(document, json);
 
+    if (converting) {
+        PstFolderItemPtr root = fileNode;
+        if (!convert.folder.isEmpty() && !(root = findFolder(fileNode, convert.folder))) {
+            err() << "Folder not found: " << convert.folder << '\n';
+            return 1;
+        }
+        err().flush();
+        return runConvert(root, convert);
+    }
     if (command == QLatin1String("tree")) {
         PstForestWalk foldersOnly;
         foldersOnly.foldersOnly = true;
