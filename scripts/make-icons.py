@@ -210,6 +210,15 @@ def mark_diagram(c):
     c.fill(segment(0.38, 0.73, 0.56, 0.73, 0.05), WHITE)
 
 
+def wait(c):
+    """Twelve dots round a circle, fading: the busy spinner (it is rotated)."""
+    for k in range(12):
+        a = 2 * math.pi * k / 12
+        cx, cy = 0.5 + 0.36 * math.sin(a), 0.5 - 0.36 * math.cos(a)
+        c.fill(lambda x, y, cx=cx, cy=cy: (x - cx) ** 2 + (y - cy) ** 2 <= 0.075 ** 2,
+               (82, 115, 184, 255 - 18 * k))
+
+
 def write(path, data):
     full = os.path.join(ROOT, path)
     os.makedirs(os.path.dirname(full), exist_ok=True)
@@ -232,6 +241,7 @@ def main():
         ("hide1.png", lambda c: pane(c, 1, True), 32), ("show1.png", lambda c: pane(c, 1, False), 32),
         ("hide2.png", lambda c: pane(c, 2, True), 32), ("show2.png", lambda c: pane(c, 2, False), 32),
         ("icons8-document-100.png", document, 100), ("search.png", search, 32),
+        ("wait.png", wait, 80),
     ]:
         write(shell + name, render(size, draw).png())
     host = "host/window/resources/img/"

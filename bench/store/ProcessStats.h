@@ -1,12 +1,14 @@
 #pragma once
-// What the store benchmarks read about their own process: CPU time and the
-// figures of /proc/self/status.
+// What the benchmarks read about their own process: CPU time and the
+// figures of /proc/self/status; and the median of repeated timings.
 
 #include <QByteArray>
 #include <QFile>
 #include <QString>
 
+#include <algorithm>
 #include <ctime>
+#include <vector>
 
 namespace bench {
 
@@ -29,6 +31,12 @@ inline long statusKb(const char* key)
             return line.mid(int(qstrlen(key))).trimmed().split(' ').first().toLong();
     }
     return -1;
+}
+
+inline double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
 }
 
 } // namespace bench

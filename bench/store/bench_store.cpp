@@ -56,12 +56,6 @@ bool generate(const QString& path)
     return QFile::rename(path + QStringLiteral(".part"), path);
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 // Median wall-clock milliseconds of the rounds; the median CPU time of the
 // process goes to cpu (the machine may be shared, so both are reported).
 double timed(int rounds, const std::function<void()>& before, const std::function<void()>& body, double& cpu)
@@ -76,8 +70,8 @@ double timed(int rounds, const std::function<void()>& before, const std::functio
         ms.push_back(t.nsecsElapsed() / 1e6);
         cpus.push_back(bench::cpuMs() - c0);
     }
-    cpu = median(cpus);
-    return median(ms);
+    cpu = bench::median(cpus);
+    return bench::median(ms);
 }
 
 void collect(const PstFolderItemPtr& folder, std::vector<uint64_t>& ids, int& folders)

@@ -42,6 +42,12 @@ qint64 PstItem::sortTime() const
 
 QString PstItem::fieldText(PstSearchField field) const
 {
+    const bool needsBody = field == PstSearchField::Body || field == PstSearchField::Any;
+    return fieldText(field, needsBody ? loadBody() : PstItemBody());
+}
+
+QString PstItem::fieldText(PstSearchField field, const PstItemBody& body) const
+{
     switch (field) {
     case PstSearchField::Subject:
         return title() + QLatin1Char(' ') + subject();
@@ -49,9 +55,9 @@ QString PstItem::fieldText(PstSearchField field) const
         QStringList values;
         for (auto it = m_fields.cbegin(); it != m_fields.cend(); ++it)
             values << it.value().toString();
-        const QString body = loadBody().searchText();
-        if (!body.isEmpty())
-            values << body;
+        const QString text = body.searchText();
+        if (!text.isEmpty())
+            values << text;
         return values.join(QLatin1Char(' '));
     }
     default:

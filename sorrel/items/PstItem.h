@@ -58,6 +58,9 @@ public:
     // from the file each time; nothing is kept.
     virtual QString fieldText(PstSearchField field) const;
     virtual QString fieldTextFresh(PstSearchField field) const;  // fieldText
+    // The same with the body given: the index build reads the body from the
+    // parse that made the record, so no item is parsed twice.
+    virtual QString fieldText(PstSearchField field, const PstItemBody& body) const;
     virtual std::shared_ptr<PstItem> clone() const = 0;
     virtual void loadChildren();              // folders load lazily
     // The detail page's sections; the body (loadBody) fills the notes.

@@ -35,7 +35,12 @@ QString decodeEntities(const QString& s)
     out.reserve(s.size());
     for (qsizetype i = 0; i < s.size(); ++i) {
         if (s.at(i) != QLatin1Char('&')) {
-            out += s.at(i);
+            // The text up to the next entity in one piece.
+            qsizetype amp = s.indexOf(QLatin1Char('&'), i);
+            if (amp < 0)
+                amp = s.size();
+            out += QStringView(s).mid(i, amp - i);
+            i = amp - 1;
             continue;
         }
         qsizetype semi = -1;
@@ -86,7 +91,12 @@ QString defaultHtmlToText(const QString& html)
     const qsizetype n = html.size();
     while (i < n) {
         if (html.at(i) != QLatin1Char('<')) {
-            out += html.at(i++);
+            // The text up to the next tag in one piece.
+            qsizetype lt = html.indexOf(QLatin1Char('<'), i);
+            if (lt < 0)
+                lt = n;
+            out += QStringView(html).mid(i, lt - i);
+            i = lt;
             continue;
         }
         const qsizetype close = html.indexOf(QLatin1Char('>'), i + 1);
@@ -240,12 +250,12 @@ QString PstMailItem::htmlToText(const QString& html)
     return convert ? convert(html) : defaultHtmlToText(html);
 }
 
-QString PstMailItem::fieldText(PstSearchField field) const
+QString PstMailItem::fieldText(PstSearchField field, const PstItemBody& body) const
 {
     switch (field) {
     case PstSearchField::Any: {
-        const QString body = loadBody().searchText();
-        return body.isEmpty() ? searchText() : searchText() + QLatin1Char(' ') + body;
+        const QString text = body.searchText();
+        return text.isEmpty() ? searchText() : searchText() + QLatin1Char(' ') + text;
     }
     case PstSearchField::Subject:
         return subject();
@@ -254,7 +264,7 @@ QString PstMailItem::fieldText(PstSearchField field) const
     case PstSearchField::Recipient:
         return recipients() + QLatin1Char(' ') + cc() + QLatin1Char(' ') + bcc();
     case PstSearchField::Body:
-        return loadBody().searchText();
+        return body.searchText();
     case PstSearchField::Attachment: {
         QStringList names;
         for (const auto& a : m_attachments)

@@ -26,7 +26,8 @@ public:
     QString title() const override;  // "sender"
     QString iconPath() const override;
     qint64 sortTime() const override;  // "sentDate"
-    QString fieldText(PstSearchField field) const override;
+    using PstItem::fieldText;
+    QString fieldText(PstSearchField field, const PstItemBody& body) const override;
     std::shared_ptr<PstItem> clone() const override;
     QString buildSearchText() const override;
 

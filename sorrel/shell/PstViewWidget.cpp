@@ -73,6 +73,7 @@ PstViewWidget::PstViewWidget(QWidget* parent, IDocumentWidgetHost* host)
 
     ui->exportBtn->hide();
     ui->testBtn->hide();
+    setupSearch();
 
     treeController = new PstTreeController(ui->treeView, this);
     treeController->setObjectName(QStringLiteral("treeController"));
@@ -109,6 +110,7 @@ PstViewWidget::PstViewWidget(QWidget* parent, IDocumentWidgetHost* host)
         }
     });
 
+    setupBusyOverlay();
     connectControllers();
 
     sortMenu = new ListViewSortMenu(this);
@@ -121,8 +123,11 @@ PstViewWidget::PstViewWidget(QWidget* parent, IDocumentWidgetHost* host)
 
 PstViewWidget::~PstViewWidget()
 {
+    if (cancelFlag)
+        cancelFlag->store(true);
     if (host)
         host->clearStatusMessage(this);
+    delete searchFieldMenu;
     delete ui;
 }
 
@@ -136,7 +141,11 @@ void PstViewWidget::openFile(QString path)
     treeController->openFile(path);
 }
 
-void PstViewWidget::refreshSearch() {}
+void PstViewWidget::refreshSearch()
+{
+    if (!trimmedSearchText().isEmpty())
+        treatAsTyped();
+}
 
 void PstViewWidget::connectControllers()
 {
@@ -156,11 +165,30 @@ void PstViewWidget::connectControllers()
     connect(ui->treeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this] { requestSessionSave(); });
     connect(listController, &PstListController::itemSelected, this, &PstViewWidget::onItemSelected);
+    connect(listController, &PstListController::searchResultSelected, this, &PstViewWidget::onSearchResultSelected);
+    connect(tree, &PstTreeController::forestAdopted, this, &PstViewWidget::onForestAdopted);
+    connect(tree, &PstTreeController::allItemsReady, this, &PstViewWidget::onAllItemsReady);
+    connect(tree, &PstTreeController::searchIndexPreparing, this, [this] { showLoaderStatus(tr("Building index…")); });
+    connect(tree, &PstTreeController::allItemsLoadingStarted, this, [this] { showLoaderStatus(tr("Preparing…")); });
+    connect(tree, &PstTreeController::searchIndexProgressChanged, this, [this](int done, int total) {
+        showLoaderStatus(tr("Building index %1/%2").arg(done).arg(total),
+                         QStringLiteral("建立索引 %1/%2").arg(done).arg(total));
+    });
+    connect(tree, &PstTreeController::searchIndexBuildFinished, this, [this] {
+        if (host)
+            host->clearStatusMessage(this);
+    });
+    connect(tree, &PstTreeController::loadingStarted, this, &PstViewWidget::showBusy);
+    connect(tree, &PstTreeController::loadingFinished, this, &PstViewWidget::hideBusy);
 }
 
 void PstViewWidget::onFolderSelected(const QList<std::shared_ptr<PstItem>>& items)
 {
     currentFolderItems = items;
+    if (revealingSearchResult && !trimmedSearchText().isEmpty())
+        return;  // the tree follows a chosen result; the results stay listed
+    if (!ui->searchBox->text().isEmpty())
+        ui->searchBox->clear();
     listController->setItems(items);
 }
 
@@ -169,8 +197,11 @@ void PstViewWidget::onItemSelected(const std::shared_ptr<PstItem>& item)
     currentItem = item;
     detailController->showItem(item);
     ui->printBtn->setEnabled(bool(item));
-    if (item)
+    if (item) {
+        revealingSearchResult = !trimmedSearchText().isEmpty();
         treeController->revealItem(item);
+        revealingSearchResult = false;
+    }
 }
 
 void PstViewWidget::onFileCountChanged(int fileCount)
@@ -182,16 +213,25 @@ void PstViewWidget::onFileCountChanged(int fileCount)
         w->setEnabled(any);
     if (!any) {
         currentFolderItems.clear();
+        searchText.clear();
+        lastQuery.clear();
         listController->setItems({});
         ui->stackedWidget->setCurrentWidget(ui->homePage);
     } else {
         ui->stackedWidget->setCurrentWidget(ui->mainPage);
+        if (!trimmedSearchText().isEmpty())
+            startSearch();
     }
 }
 
 void PstViewWidget::onFileOpened(const QString& path)
 {
     emit fileOpened(path);
+    recordCache = std::make_shared<PstSearchRecordCache>();
+    if (!trimmedSearchText().isEmpty()) {
+        scopePrepared = false;
+        treatAsTyped();
+    }
     requestSessionSave();
 }
 
@@ -203,6 +243,9 @@ void PstViewWidget::onFileClosed(const QString& path)
     currentItem.reset();
     detailController->showItem({});
     ui->printBtn->setEnabled(false);
+    recordCache = std::make_shared<PstSearchRecordCache>();
+    resetSearchScope();
+    onSearchTextChanged(ui->searchBox->text());
     requestSessionSave();
 }
 

@@ -2,6 +2,8 @@
 // The PST module's top widget: toolbar, the home page that invites the user
 // to add files, and the main page with folder tree, item list and detail pane.
 
+#include "sorrel/search/PstSearch.h"
+
 #include <QList>
 #include <QWidget>
 
@@ -13,6 +15,13 @@ class ListViewSortMenu;
 class PstItem;
 class PstListController;
 class PstTreeController;
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QTimer;
+class SpinnerWidget;
+template <typename T> class QFutureWatcher;
 
 namespace Ui {
 class PstViewWidget;
@@ -30,6 +39,11 @@ public:
     PstTreeController* tree() const { return treeController; }
     PstListController* list() const { return listController; }
     DetailViewController* detail() const { return detailController; }
+    QLabel* searchStatus() const { return searchStatusLabel; }
+    QMenu* searchFields() const { return searchFieldMenu; }
+    QWidget* busyOverlay() const { return overlay; }
+    SpinnerWidget* busySpinner() const { return spinner; }
+    std::shared_ptr<PstItem> shownItem() const { return currentItem; }
 
 signals:
     void sizeChangeRequested(int w, int h);
@@ -66,6 +80,25 @@ private:
     // Hides or shows the splitter pane at index, giving its width to the last pane.
     void setPaneHidden(int index, bool hide, int& savedWidth);
 
+    // Searching (the search box, its field menu and status line).
+    void setupSearch();
+    void onSearchTextChanged(const QString& text);
+    void treatAsTyped() { onSearchTextChanged(searchText); }
+    void startSearch();
+    void onSearchFinished();
+    void onSearchFieldChosen(QAction* action);
+    void onSearchResultSelected(const PstSearchResult& result);
+    void onForestAdopted();
+    void onAllItemsReady();
+    void resetSearchScope();
+    QString trimmedSearchText() const { return searchText.trimmed(); }
+    // The loader's texts in the host's status bar (the log without a host).
+    void showLoaderStatus(const QString& text, const QString& logLine = {});
+    // The busy overlay while files open.
+    void setupBusyOverlay();
+    void showBusy();
+    void hideBusy();
+
     Ui::PstViewWidget* ui = nullptr;
     IDocumentWidgetHost* host = nullptr;
     ListViewSortMenu* sortMenu = nullptr;
@@ -81,4 +114,33 @@ private:
     bool listPaneHidden = false;
     int treePaneSavedWidth = 0;
     int listPaneSavedWidth = 0;
+
+    // Search state.
+    QTimer* searchTimer = nullptr;          // 250 ms between typing and searching
+    QMenu* searchFieldMenu = nullptr;
+    QActionGroup* searchFieldGroup = nullptr;
+    QString searchText;
+    int searchGeneration = 0;
+    int searchGenerationAtStart = 0;
+    QString lastQuery;
+    QString scopeLabel;
+    PstSearchRequest searchScope;
+    bool scopePrepared = false;
+    bool searchRunning = false;
+    bool searchPending = false;
+    // A search waits for the background run of the open files (the GUI
+    // thread never walks a whole file); it starts when the run arrives.
+    bool searchWaiting = false;
+    PstCancelFlag cancelFlag;
+    QFutureWatcher<PstSearchResponse>* searchWatcher = nullptr;
+    std::shared_ptr<PstSearchRecordCache> recordCache;
+    bool revealingSearchResult = false;
+    QLabel* searchStatusLabel = nullptr;
+
+    // Busy display while files open.
+    QWidget* overlay = nullptr;
+    SpinnerWidget* spinner = nullptr;
+    // Counts showings, so that the hide of an earlier open cannot hide the
+    // overlay of a later one.
+    int busyGeneration = 0;
 };

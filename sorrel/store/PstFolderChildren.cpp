@@ -14,6 +14,7 @@ namespace {
 
 // Node types (the low five bits of a node id).
 constexpr uint64_t kNodeTypeMask = 0x1F;
+constexpr uint64_t kNodeNormalFolder = 0x02;
 constexpr uint64_t kNodeSearchFolder = 0x03;
 constexpr uint64_t kNodeAssociatedMessage = 0x08;
 
@@ -62,7 +63,12 @@ bool isHiddenFolder(pst_file* pf, pst_desc_tree* node, const PstFolderItem& fold
 
 } // namespace
 
-PstFolderChild pstReadFolderChild(pst_file* pf, pst_desc_tree* node, const PstFolderItem& parent)
+bool pstIsFolderNode(const pst_desc_tree* node)
+{
+    return node && nodeType(node) == kNodeNormalFolder;
+}
+
+PstFolderChild pstReadFolderChild(pst_file* pf, pst_desc_tree* node, const PstFolderItem& parent, PstItemBody* body)
 {
     PstFolderChild child;
     if (!pf || !node)
@@ -89,6 +95,8 @@ PstFolderChild pstReadFolderChild(pst_file* pf, pst_desc_tree* node, const PstFo
         }
     } else if ((child.record = createItemRecord(pf, node, item))) {
         child.outcome = PstChildOutcome::Item;
+        if (body)
+            *body = pstReadItemBody(pf, item);
     } else {
         child.outcome = PstChildOutcome::NoItem;
     }

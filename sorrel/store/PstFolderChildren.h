@@ -32,8 +32,14 @@ struct PstFolderChild {
 
 // Reads the child descriptor node of parent (a file node's children are the
 // top of folders and the nodes beside it). Takes the library lock itself,
-// once for the parse and the record.
-PstFolderChild pstReadFolderChild(pst_file* pf, pst_desc_tree* node, const PstFolderItem& parent);
+// once for the parse and the record. With body given, an Item's body is read
+// from the same parse (the index build needs it and parses each item once).
+PstFolderChild pstReadFolderChild(pst_file* pf, pst_desc_tree* node, const PstFolderItem& parent,
+                                  PstItemBody* body = nullptr);
+
+// Node ids of normal folders (the low five bits of the id are the node type):
+// the only children a walk over folders alone needs to parse.
+bool pstIsFolderNode(const pst_desc_tree* node);
 
 // After a walk over a folder's children: stores the number of Damaged
 // outcomes on the folder ("%n damaged item(s) skipped" on its label's

@@ -21,6 +21,8 @@ PstFolderItemPtr PstFolderItem::fromLibpst(pst_item* item, pst_desc_tree* d)
     // reference to it (a misaligned reference otherwise).
     const char* const containerClass = item->ascii_type;
     folder->m_containerClass = containerClass ? QString::fromLatin1(containerClass) : QString();
+    const int32_t contentCount = item->folder ? item->folder->item_count : 0;
+    folder->m_contentCount = qMax(0, int(contentCount));
     qDebug() << "container class" << folder->m_containerClass;
     return folder;
 }
@@ -52,12 +54,22 @@ std::shared_ptr<PstItem> PstFolderItem::clone() const
     for (const auto& item : m_items)
         copy->addItem(item->clone());
     copy->m_containerClass = m_containerClass;
+    copy->m_contentCount = m_contentCount;
     copy->m_loaded = m_loaded;
     copy->m_itemsReleased = m_itemsReleased;
     copy->m_damagedCount = m_damagedCount;
     copy->m_childLoader = m_childLoader;
     copy->m_folderIndex = m_folderIndex;
     return copy;
+}
+
+PstFolderItemPtr PstFolderItem::subfolderById(uint64_t id) const
+{
+    for (const PstFolderItemPtr& sub : m_subfolders) {
+        if (sub->id() == id)
+            return sub;
+    }
+    return {};
 }
 
 void PstFolderItem::addSubfolder(PstFolderItemPtr folder)

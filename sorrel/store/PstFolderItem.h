@@ -40,8 +40,14 @@ public:
     PstFileHandle handle() const { return ownDocument(); }
     QString containerClass() const { return m_containerClass; }
     void setContainerClass(const QString& c) { m_containerClass = c; }
+    // The number of items the folder records about itself (PR_CONTENT_COUNT);
+    // known without parsing a single item.
+    int contentCount() const { return m_contentCount; }
+    void setContentCount(int n) { m_contentCount = n; }
 
     const QList<PstFolderItemPtr>& subfolders() const { return m_subfolders; }
+    // The subfolder with that id among those loaded; null when there is none.
+    PstFolderItemPtr subfolderById(uint64_t id) const;
     const QList<std::shared_ptr<PstItem>>& items() const { return m_items; }
     // Appending links the child to this folder.
     void addSubfolder(PstFolderItemPtr folder);
@@ -77,6 +83,7 @@ public:
 
 private:
     QString m_containerClass;
+    int m_contentCount = 0;
     QList<PstFolderItemPtr> m_subfolders;
     QList<std::shared_ptr<PstItem>> m_items;
     bool m_loaded = false;

@@ -69,10 +69,12 @@ PstTreeController::PstTreeController(QTreeView* view, QObject* parent)
         mw::logInfo(QStringLiteral("Click the menu item to close the document."));
         closeFile(m_menuIndex);
     });
+    setupBackground();
 }
 
 PstTreeController::~PstTreeController()
 {
+    shutdownBackground();
     delete m_contextMenu;
 }
 
@@ -157,8 +159,6 @@ PstFileHandle PstTreeController::documentForPath(const QString& path) const
     }
     return {};
 }
-
-void PstTreeController::filesChanged() { m_dirty = true; }
 
 // ------------------------------------------------------------ tree operations
 

@@ -4,9 +4,18 @@
 // pool, and its file node joins the tree on the GUI thread. The controller
 // also answers presses in the tree (the folder's items), offers the per-file
 // context menu, and names folders by their tree path keys.
+//
+// After every change of the open files a background run walks all files
+// into a prebuilt forest (building each file's search index on the way);
+// once it arrives, the forest replaces the tree's lazily loaded nodes, so
+// folders open without parsing, and becomes the search's scope. The GUI
+// thread never walks a whole file: while a run is pending, isPending() says
+// so and searches wait for allItemsReady.
 
 #include "sorrel/items/PstItem.h"
+#include "sorrel/search/PstSearch.h"
 #include "sorrel/store/PstFolderItem.h"
+#include "sorrel/store/PstForest.h"
 #include "sorrel/store/PstLibrary.h"
 
 #include <QList>
@@ -16,11 +25,13 @@
 
 #include <memory>
 
+class PstSearchIndexProgress;
 class PstTreeModel;
 class PstTreeViewFilterModel;
 class QAction;
 class QMenu;
 class QPoint;
+class QThreadPool;
 class QTreeView;
 template <typename T> class QFutureWatcher;
 
@@ -67,6 +78,26 @@ public:
     // Closes the file of a file node index of the view.
     void closeFile(const QModelIndex& proxyIndex);
 
+    // Background loading of all items.
+    void loadAllItemsCacheAsync();
+    // Off (the export dialog's own tree): no run ever starts.
+    void setBackgroundEnabled(bool enabled);
+    bool backgroundEnabled() const { return m_backgroundEnabled; }
+    // A run for the current files is pending: no result matches them yet.
+    bool isPending() const { return m_backgroundEnabled && m_dirty; }
+    // The forest root of the file at path; null while a run is pending.
+    PstFolderItemPtr prebuiltTreeFor(const QString& path) const;
+    // Every item of every open file from the last applied run; empty while
+    // a run is pending (the GUI thread never parses a whole file).
+    QList<std::shared_ptr<PstItem>> allItemsNow() const;
+    // The forest's node of a folder (or of the file for an empty idPath).
+    PstFolderItemPtr forestNodeFor(const QString& filePath, const QList<uint64_t>& idPath) const;
+    // Handles the current tree index again as pressed (after adoption).
+    void reselectCurrent();
+    // A search request for the current selection: all files, the current
+    // file, or the current folder with its subfolders.
+    PstSearchRequest searchRequestTemplate() const;
+
 public slots:
     void onPressed(const QModelIndex& index);
 
@@ -80,6 +111,17 @@ signals:
     void openQueueFinished();
     void pstFileClosed(const QString& absolutePath);
     void folderSelected(const QList<std::shared_ptr<PstItem>>& items);
+    // Background loading: an index is rebuilt; the indexes on disk are
+    // usable and only the forest loads; index build progress; the run ended.
+    void searchIndexPreparing();
+    void allItemsLoadingStarted();
+    void searchIndexProgressChanged(int done, int total);
+    void searchIndexBuildFinished();
+    // The forest replaced the tree's nodes.
+    void forestAdopted();
+    // A result for the current files was applied (or no file is open any
+    // more): allItemsNow and the scope of searches are current.
+    void allItemsReady();
 
 protected:
     // The set of open files changed (a file joined or left the tree). The
@@ -93,6 +135,12 @@ private:
     void forgetLastPressed() { m_lastPressed = {}; }
     // Expands the ancestors of a source index, makes it current, centres it.
     void selectSourceIndex(const QModelIndex& source);
+    void setupBackground();
+    void shutdownBackground();
+    void onAllItemsLoaded();
+    bool adoptForest();
+    // Items of a forest node and of its subfolders, depth first.
+    static void collectItems(const PstFolderItemPtr& folder, QList<std::shared_ptr<PstItem>>& items);
 
     struct PressedIndex {
         int row = -1;
@@ -115,6 +163,18 @@ private:
     bool m_busy = false;
     QFutureWatcher<PstFolderItemPtr>* m_openWatcher = nullptr;
 
+    // Background loading.
+    bool m_backgroundEnabled = true;
     // No background result matches the open files (set by every open and close).
     bool m_dirty = true;
+    QList<std::shared_ptr<PstItem>> m_allItems;
+    QList<PstFolderItemPtr> m_forestRoots;
+    int m_generation = 0;
+    int m_runGeneration = 0;
+    bool m_rerunRequested = false;
+    bool m_running = false;
+    PstCancelFlag m_cancel;
+    QThreadPool* m_pool = nullptr;
+    QFutureWatcher<PstAllItemsResult>* m_allItemsWatcher = nullptr;
+    std::shared_ptr<PstSearchIndexProgress> m_progress;
 };

@@ -24,11 +24,20 @@ PstListController::PstListController(PSTListView* view, QObject* parent) : QObje
 
 void PstListController::setItems(const QList<std::shared_ptr<PstItem>>& items)
 {
-    if (items == m_items)
+    if (!m_model->isSearchMode() && items == m_items)
         return;
     emit itemSelected(nullptr);
     m_items = items;
+    m_rows.clear();
     m_model->setItems(items);
+}
+
+void PstListController::setSearchResults(const QList<PstSearchResult>& rows, const QStringList& terms)
+{
+    emit itemSelected(nullptr);
+    m_items.clear();
+    m_rows = rows;
+    m_model->setSearchResults(rows, terms);
 }
 
 void PstListController::sortBy(int column, int order)
@@ -44,7 +53,21 @@ void PstListController::sortBy(int column, int order)
 
 bool PstListController::isEmpty() const
 {
-    return m_items.isEmpty();
+    return m_items.isEmpty() && m_rows.isEmpty();
+}
+
+void PstListController::selectItem(const std::shared_ptr<PstItem>& item)
+{
+    if (!item || !m_view)
+        return;
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        if (m_model->itemAt(row) == item) {
+            const QModelIndex index = m_proxy->mapFromSource(m_model->index(row));
+            m_view->setCurrentIndex(index);
+            m_view->scrollTo(index);
+            return;
+        }
+    }
 }
 
 void PstListController::onSelectionChanged(const QItemSelection& selected, const QItemSelection&)
@@ -56,4 +79,6 @@ void PstListController::onSelectionChanged(const QItemSelection& selected, const
         return;
     if (auto item = m_model->itemAt(source.row()))
         emit itemSelected(item);
+    else if (m_model->isSearchMode())
+        emit searchResultSelected(m_model->searchRows().at(source.row()));
 }

@@ -1,5 +1,6 @@
 #include "sorrel/views/PstListViewDelegate.h"
 
+#include "sorrel/search/PstSearchText.h"
 #include "sorrel/views/PstListRoles.h"
 
 #include <QAbstractItemView>
@@ -64,20 +65,6 @@ QSize PstListViewDelegate::sizeHint(const QStyleOptionViewItem&, const QModelInd
     return QSize(width, matched ? 76 : 60);
 }
 
-QList<QPair<int, int>> PstListViewDelegate::highlightRanges(const QString& text, const QStringList& terms)
-{
-    QList<QPair<int, int>> ranges;
-    for (const QString& term : terms) {
-        if (term.isEmpty())
-            continue;
-        for (qsizetype at = text.indexOf(term, 0, Qt::CaseInsensitive); at >= 0;
-             at = text.indexOf(term, at + term.size(), Qt::CaseInsensitive))
-            ranges.append({int(at), int(term.size())});
-    }
-    std::sort(ranges.begin(), ranges.end());
-    return ranges;
-}
-
 void PstListViewDelegate::drawText(QPainter* p, const QRect& r, const QString& text, int align) const
 {
     const QString elided = p->fontMetrics().elidedText(text, Qt::ElideRight, r.width());
@@ -88,7 +75,7 @@ void PstListViewDelegate::drawHighlighted(QPainter* p, const QRect& r, const QSt
                                           const QStringList& terms) const
 {
     const QString elided = p->fontMetrics().elidedText(text, Qt::ElideRight, r.width());
-    const auto ranges = highlightRanges(elided, terms);
+    const auto ranges = searchHighlightRanges(elided, terms);
     if (!ranges.isEmpty()) {
         const QFontMetrics fm = p->fontMetrics();
         const int top = (r.height() - fm.height()) / 2 > 0 ? r.top() + (r.height() - fm.height()) / 2 : r.top();
@@ -171,9 +158,8 @@ void PstListViewDelegate::paintMail(QPainter* p, const QStyleOptionViewItem&, co
 
     const QStringList matched = idx.data(MatchedFieldsRole).toStringList();
     const QStringList terms = idx.data(SearchTermsRole).toStringList();
-    // Field names as the search shows them for From and Subject matches.
-    const bool fromMatched = matched.contains(tr("From")) || matched.contains(QStringLiteral("From"));
-    const bool subjectMatched = matched.contains(tr("Subject")) || matched.contains(QStringLiteral("Subject"));
+    const bool fromMatched = matched.contains(searchFieldName(int(PstSearchField::From)));
+    const bool subjectMatched = matched.contains(searchFieldName(int(PstSearchField::Subject)));
 
     QRect title = g.title;
     title.setRight(g.leftColumn.left() + g.leftColumn.width() - 22);

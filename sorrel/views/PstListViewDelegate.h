@@ -18,9 +18,6 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
-    // Ranges (start, length) of the terms' case-insensitive occurrences in text.
-    static QList<QPair<int, int>> highlightRanges(const QString& text, const QStringList& terms);
-
 private:
     struct Geometry;
     void paintMail(QPainter* p, const QStyleOptionViewItem& opt, const QModelIndex& idx, const Geometry& g) const;

@@ -52,6 +52,10 @@ private slots:
         QTest::newRow("items without folder") << QStringList{"items", m_enron};
         QTest::newRow("show with extra argument") << QStringList{"show", m_enron, "1", "2"};
         QTest::newRow("show with a word for id") << QStringList{"show", m_enron, "inbox"};
+        QTest::newRow("search without query") << QStringList{"search", m_enron};
+        QTest::newRow("search without file") << QStringList{"search", "--", "budget"};
+        QTest::newRow("search in an unknown field") << QStringList{"search", "--field", "title", m_enron, "--", "x"};
+        QTest::newRow("index without file") << QStringList{"index"};
     }
     void badUsage()
     {
@@ -124,6 +128,54 @@ private slots:
         QCOMPARE(record.value("subject").toString(), first.at(3));
         QVERIFY(record.value("fields").toObject().contains("sentDate"));
         QCOMPARE(run({"show", m_enron, "999999999"}).code, 1);
+    }
+
+    void searchesTheDemoMailbox()
+    {
+        const QString demo = QDir::temp().filePath(QStringLiteral("demo.pst"));
+        QFile::remove(demo);
+        QProcess pstgen;
+        pstgen.start(qEnvironmentVariable("MARROWIN_BUILD_DIR") + QStringLiteral("/bin/pstgen"), {"--demo", demo});
+        QVERIFY(pstgen.waitForFinished(60000) && pstgen.exitCode() == 0);
+
+        // The tree's counts are the folders' own.
+        QVERIFY(run({"tree", demo}).out.contains(QStringLiteral("\n    Inbox (4 items) #")));
+
+        Run r = run({"index", demo});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, demo + QStringLiteral("\tindex ready\n"));
+
+        // Every word somewhere, case ignored: one row per item, tab-separated.
+        r = run({"search", demo, "--", "BUDGET", "thursday"});
+        QCOMPARE(r.code, 0);
+        QStringList rows = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QVERIFY2(rows.size() >= 2, qPrintable(r.out));
+        const QStringList first = rows.first().split(QLatin1Char('\t'));
+        QCOMPARE(first.size(), 7);  // file, folder, kind, title, date, matched, snippet
+        QCOMPARE(first.mid(0, 3), (QStringList{demo, "Top of Personal Folders/Inbox", "mail"}));
+        QCOMPARE(first.at(5), QStringLiteral("Subject,Body"));
+        QVERIFY2(first.at(6).contains(QStringLiteral("budget meeting moves to Thursday")), qPrintable(first.at(6)));
+
+        const QJsonArray subjects =
+            QJsonDocument::fromJson(run({"--json", "search", "--field", "subject", demo, "--", "budget"}).out.toUtf8()).array();
+        QVERIFY(!subjects.isEmpty());
+        for (const QJsonValue& row : subjects)
+            QCOMPARE(row.toObject().value("matched").toArray(), QJsonArray{"Subject"});
+
+        // A folder scope, and the contact found opens by its id.
+        const QJsonArray contacts = QJsonDocument::fromJson(
+            run({"--json", "search", "--folder", "Top of Personal Folders/Contacts", demo, "--", "carter"}).out.toUtf8()).array();
+        QCOMPARE(contacts.size(), 1);
+        const QJsonObject contact = contacts.first().toObject();
+        QCOMPARE(contact.value("kind").toString(), QStringLiteral("contact"));
+        QCOMPARE(contact.value("folder").toString(), QStringLiteral("Top of Personal Folders/Contacts"));
+        QVERIFY(run({"show", demo, contact.value("id").toString()}).out.startsWith(
+            QStringLiteral("id: %1\nkind: contact\ntitle: Beth Carter\n").arg(contact.value("id").toString())));
+
+        r = run({"search", demo, "--", "zebra"});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.isEmpty());
+        QCOMPARE(run({"search", "--folder", "Nowhere", demo, "--", "budget"}).code, 1);
     }
 
     // check reads every folder and item as shown; a sound file has nothing skipped.

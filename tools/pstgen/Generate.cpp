@@ -46,6 +46,17 @@ public:
         return b;
     }
     QString name() { return QLatin1String(kNames[pick(int(std::size(kNames)))]); }
+    // Paragraphs of words with a little markup, about bytes long.
+    QByteArray html(int bytes)
+    {
+        QByteArray s("<html><head><style>p { margin: 0 }</style></head><body>");
+        while (s.size() < bytes - 20) {
+            s += "<p>";
+            s += words(qMin(400, bytes - int(s.size()))).toUtf8();
+            s += " <b>" + QByteArray(kWords[pick(int(std::size(kWords)))]) + "</b> &amp; more</p>\r\n";
+        }
+        return s + "</body></html>";
+    }
 
 private:
     std::mt19937 m_rng;
@@ -82,6 +93,8 @@ GenerateResult generateMailbox(const QString &path, const GenerateOptions &o)
         m.sent = base.addSecs(qint64(i) * 600);
         m.received = m.sent.addSecs(30);
         m.body = g.words(o.bodySize);
+        if (o.htmlSize > 0)
+            m.html = g.html(o.htmlSize);
         m.read = g.pick(4) != 0;
         if (o.attachEvery > 0 && (i + 1) % o.attachEvery == 0) {
             m.attachments.push_back(AttachmentSpec::file(QStringLiteral("attachment-%1.bin").arg(i + 1), g.binary(o.attachSize),

@@ -8,6 +8,7 @@ struct GenerateOptions {
     int mails = 1000;
     int folders = 1;            // mail folders under Inbox
     int bodySize = 2048;        // bytes of body text per mail
+    int htmlSize = 0;           // bytes of HTML body per mail (0: none)
     int attachEvery = 10;       // every n-th mail carries an attachment (0: none)
     int attachSize = 20 * 1024;
     int contacts = 0, appointments = 0, tasks = 0, journal = 0, notes = 0;

@@ -21,6 +21,7 @@ int main(int argc, char **argv)
     const QCommandLineOption mails = num("mails", "Number of mails (default 1000).");
     const QCommandLineOption folders = num("folders", "Mail folders under Inbox (default 1).");
     const QCommandLineOption body = num("body-size", "Body bytes per mail (default 2048).");
+    const QCommandLineOption html = num("html-size", "HTML body bytes per mail (default 0: none).");
     const QCommandLineOption every = num("attach-every", "Every n-th mail has an attachment (default 10, 0 none).");
     const QCommandLineOption asize = num("attach-size", "Attachment bytes (default 20480).");
     const QCommandLineOption contacts = num("contacts", "Number of contacts.");
@@ -29,7 +30,7 @@ int main(int argc, char **argv)
     const QCommandLineOption journal = num("journal", "Number of journal entries.");
     const QCommandLineOption notes = num("notes", "Number of sticky notes.");
     const QCommandLineOption seed = num("seed", "Random seed (default 1).");
-    p.addOptions({demo, out, ansi, comp, mails, folders, body, every, asize, contacts, appts, tasks, journal, notes, seed});
+    p.addOptions({demo, out, ansi, comp, mails, folders, body, html, every, asize, contacts, appts, tasks, journal, notes, seed});
     p.process(app);
 
     const pstw::PstFormat format = p.isSet(ansi) ? pstw::PstFormat::Ansi : pstw::PstFormat::Unicode;
@@ -58,6 +59,7 @@ int main(int argc, char **argv)
     get(mails, o.mails);
     get(folders, o.folders);
     get(body, o.bodySize);
+    get(html, o.htmlSize);
     get(every, o.attachEvery);
     get(asize, o.attachSize);
     get(contacts, o.contacts);

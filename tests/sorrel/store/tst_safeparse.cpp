@@ -7,6 +7,7 @@
 #include "sorrel/items/PstItemFactory.h"
 #include "sorrel/store/PstDescriptorIndex.h"
 #include "sorrel/store/PstDocument.h"
+#include "sorrel/store/PstForest.h"
 #include "sorrel/store/PstSafeParse.h"
 
 #include <QFile>
@@ -161,6 +162,21 @@ class TestSafeParse : public QObject {
 
     QTemporaryDir m_dir;
 
+    // The Inbox below the top of folders, its children loaded.
+    static PstFolderItemPtr inboxOf(const PstFolderItemPtr& fileNode)
+    {
+        for (const PstFolderItemPtr& top : fileNode->subfolders()) {
+            top->loadChildren();
+            for (const PstFolderItemPtr& f : top->subfolders()) {
+                if (f->name() == QLatin1String("Inbox")) {
+                    f->loadChildren();
+                    return f;
+                }
+            }
+        }
+        return nullptr;
+    }
+
 private slots:
     // One damaged structure of one mail at a time: the mail is refused and
     // counted, its folder loads the rest, nothing crashes.
@@ -256,21 +272,22 @@ private slots:
         QVERIFY(document.open(damaged));
         const PstFolderItemPtr fileNode = document.parse(damaged);
         QVERIFY(fileNode);
-        PstFolderItemPtr inbox;
-        for (const PstFolderItemPtr& top : fileNode->subfolders()) {
-            top->loadChildren();
-            for (const PstFolderItemPtr& f : top->subfolders()) {
-                if (f->name() == QLatin1String("Inbox"))
-                    inbox = f;
-            }
-        }
+        const PstFolderItemPtr inbox = inboxOf(fileNode);
         QVERIFY(inbox);
-        inbox->loadChildren();
         QCOMPARE(inbox->damagedCount(), 1);
         QCOMPARE(inbox->damagedText(), QStringLiteral("1 damaged item(s) skipped"));
         QCOMPARE(inbox->items().size(), 1);
         QCOMPARE(inbox->items().first()->subject(), QStringLiteral("plain"));
         QVERIFY(!loadItemById(document.handle(), mailId));
+
+        // The background walk over the whole file counts it the same way.
+        const PstDetachedForest forest = pstBuildForest(damaged, document.handle());
+        QVERIFY(forest.root);
+        const PstFolderItemPtr walkedInbox = inboxOf(forest.root);
+        QVERIFY(walkedInbox);
+        QCOMPARE(walkedInbox->damagedCount(), 1);
+        QCOMPARE(walkedInbox->items().size(), 1);
+        QCOMPARE(forest.folderIndex->itemCounts.value(walkedInbox->id()), 1);
     }
 
     // A name-to-id map whose named string lies outside its string stream:
