@@ -273,10 +273,11 @@ void TestExtraProperties::enronEveryItem()
         if (!item)
             continue;
         const bool message = (d->d_id & 0x1F) == 0x04 || (d->d_id & 0x1F) == 0x08;
-        if (message && item->ascii_type) {
+        const char* asciiType = item->ascii_type;  // packed struct: copy, don't bind
+        if (message && asciiType) {
             const auto cls = pstReadRawProperty(pf, d, 0x001A);
             QVERIFY(cls);
-            QCOMPARE(decodedString(*cls), QString::fromUtf8(item->ascii_type));
+            QCOMPARE(decodedString(*cls), QString::fromUtf8(asciiType));
             ++classes;
         }
         if (item->create_date) {
@@ -294,11 +295,12 @@ void TestExtraProperties::enronEveryItem()
             QVERIFY(std::memcmp(size->value.constData(), &item->message_size, 4) == 0);
             ++sizes;
         }
-        if (item->body.str && item->body.is_utf8) {
+        const char* bodyText = item->body.str;
+        if (bodyText && item->body.is_utf8) {
             const auto body = pstReadRawProperty(pf, d, 0x1000);
             QVERIFY(body);
             if (body->type == 0x001F) {
-                QCOMPARE(decodedString(*body), QString::fromUtf8(item->body.str));
+                QCOMPARE(decodedString(*body), QString::fromUtf8(bodyText));
                 ++bodies;
                 if (body->value.size() > 3580)  // larger than any heap allocation: a subnode
                     ++subnodeBodies;
