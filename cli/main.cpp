@@ -4,7 +4,6 @@
 #include "common/ProductProfile.h"
 #include "host/shell/MessageHandler.h"
 #include "sorrel/items/PstItemFactory.h"
-#include "sorrel/items/PstMailItem.h"
 #include "sorrel/items/PstTextDecoding.h"
 #include "sorrel/store/PstDocument.h"
 
@@ -178,10 +177,8 @@ int listItems(const PstFolderItemPtr& folder, bool json)
 int showItem(const PstItem& item, uint64_t id, bool json)
 {
     QStringList attachments;
-    if (item.kind() == PstItemKind::Mail) {
-        for (const auto& attachment : static_cast<const PstMailItem&>(item).attachments())
-            attachments << attachment->name;
-    }
+    for (const auto& attachment : item.attachments())
+        attachments << attachment->name;
     const PstItemBody body = item.loadBody();
     if (json) {
         QJsonObject fields;

@@ -7,6 +7,29 @@
 #include <QMutexLocker>
 #include <QStringList>
 
+#include <cstdlib>
+
+namespace {
+
+// The attachment at the same place when its id still matches, else the first
+// with that id.
+pst_item_attach* findAttachment(pst_item* item, const Attachment& attachment)
+{
+    pst_item_attach* match = nullptr;
+    int position = 0;
+    for (pst_item_attach* a = item->attach; a; a = a->next, ++position) {
+        if (a->i_id != attachment.id)
+            continue;
+        if (position == attachment.position)
+            return a;
+        if (!match)
+            match = a;
+    }
+    return match;
+}
+
+} // namespace
+
 PstItem::PstItem()
     : m_name(QStringLiteral("未初始化"))
 {
@@ -142,6 +165,28 @@ PstItemBody PstItem::loadBody() const
     return body;
 }
 
+QByteArray PstItem::attachmentBytes(pst_file* pf, pst_item_attach* attach)
+{
+    pst_binary bin = pst_attach_to_mem(pf, attach);
+    QByteArray bytes;
+    if (bin.size && bin.data)
+        bytes = QByteArray(bin.data, qsizetype(bin.size));
+    std::free(bin.data);
+    return bytes;
+}
+
+QByteArray PstItem::loadAttachmentData(const Attachment& attachment) const
+{
+    QByteArray bytes;
+    if (attachment.embeddedMessage)
+        return bytes;
+    parseAgain([&](pst_file* pf, pst_item* item) {
+        if (pst_item_attach* a = findAttachment(item, attachment))
+            bytes = attachmentBytes(pf, a);
+    });
+    return bytes;
+}
+
 void PstItem::addChild(std::shared_ptr<PstItem> child)
 {
     if (!child)
@@ -196,6 +241,7 @@ void PstItem::copyBaseInto(PstItem& copy) const
     copy.m_document = m_document;
     copy.m_descriptor = m_descriptor;
     copy.m_fields = m_fields;
+    copy.m_attachments = m_attachments;
     copy.m_searchText = m_searchText;
     copy.m_dirty = m_dirty;
     for (const auto& child : m_children)

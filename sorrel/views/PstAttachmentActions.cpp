@@ -4,7 +4,7 @@
 #include "common/Log.h"
 #include "common/Platform.h"
 #include "common/ProductProfile.h"
-#include "sorrel/items/PstMailItem.h"
+#include "sorrel/items/PstItem.h"
 #include "sorrel/views/PstAttachmentNames.h"
 
 #include <QCoreApplication>
@@ -42,22 +42,22 @@ bool writeFile(const QString& path, const QByteArray& data,
 
 namespace PstAttachmentActions {
 
-std::shared_ptr<QMenu> attachmentMenu(const std::shared_ptr<PstMailItem>& mail, const QString& tempDir)
+std::shared_ptr<QMenu> attachmentMenu(const std::shared_ptr<PstItem>& item, const QString& tempDir)
 {
     auto menu = std::make_shared<QMenu>();
-    if (!mail)
+    if (!item)
         return menu;
-    for (const std::shared_ptr<Attachment>& a : mail->attachments()) {
+    for (const std::shared_ptr<Attachment>& a : item->attachments()) {
         QMenu* sub = menu->addMenu(a->name);
         QObject::connect(sub->addAction(Tr::tr("Open")), &QAction::triggered, sub,
-                         [mail, a, tempDir] { openAttachment(*mail, *a, tempDir); });
+                         [item, a, tempDir] { openAttachment(*item, *a, tempDir); });
         QObject::connect(sub->addAction(Tr::tr("Save As...")), &QAction::triggered, sub,
-                         [mail, a] { saveAttachmentAs(*mail, *a); });
+                         [item, a] { saveAttachmentAs(*item, *a); });
     }
-    if (mail->hasAttachments()) {
+    if (item->hasAttachments()) {
         menu->addSeparator();
         QObject::connect(menu->addAction(Tr::tr("Save All")), &QAction::triggered, menu.get(),
-                         [mail] { saveAllAttachments(*mail); });
+                         [item] { saveAllAttachments(*item); });
     }
     return menu;
 }
@@ -80,18 +80,18 @@ QString writeTempFile(const Attachment& attachment, const QByteArray& bytes, con
     return path;
 }
 
-bool openAttachment(const PstMailItem& mail, const Attachment& attachment, const QString& tempDir)
+bool openAttachment(const PstItem& item, const Attachment& attachment, const QString& tempDir)
 {
-    const QString path = writeTempFile(attachment, mail.loadAttachmentData(attachment), tempDir);
+    const QString path = writeTempFile(attachment, item.loadAttachmentData(attachment), tempDir);
     if (path.isEmpty())
         return false;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-bool saveAttachmentTo(const PstMailItem& mail, const Attachment& attachment, const QString& filePath)
+bool saveAttachmentTo(const PstItem& item, const Attachment& attachment, const QString& filePath)
 {
     // Nothing to write is a failure, not an empty "saved" file.
-    const QByteArray bytes = mail.loadAttachmentData(attachment);
+    const QByteArray bytes = item.loadAttachmentData(attachment);
     if (bytes.isEmpty() || !writeFile(filePath, bytes)) {
         mw::logWarning(QStringLiteral("Attachment save failed."));
         return false;
@@ -100,7 +100,7 @@ bool saveAttachmentTo(const PstMailItem& mail, const Attachment& attachment, con
     return true;
 }
 
-void saveAttachmentAs(const PstMailItem& mail, const Attachment& attachment)
+void saveAttachmentAs(const PstItem& item, const Attachment& attachment)
 {
     AppConfig* config = AppConfig::instance();
     const QString proposed = PstAttachmentNames::pathInDirectory(config->lastSavePath(), attachment.name, attachment.id);
@@ -108,22 +108,22 @@ void saveAttachmentAs(const PstMailItem& mail, const Attachment& attachment)
     if (chosen.isEmpty())
         return;
     config->setLastSavePath(QFileInfo(chosen).absolutePath());
-    if (saveAttachmentTo(mail, attachment, chosen))
+    if (saveAttachmentTo(item, attachment, chosen))
         Platform::revealInFileManager(chosen);
 }
 
-int saveAllAttachmentsTo(const PstMailItem& mail, const QString& dir)
+int saveAllAttachmentsTo(const PstItem& item, const QString& dir)
 {
     int written = 0;
-    for (const std::shared_ptr<Attachment>& a : mail.attachments()) {
-        const QByteArray bytes = mail.loadAttachmentData(*a);
+    for (const std::shared_ptr<Attachment>& a : item.attachments()) {
+        const QByteArray bytes = item.loadAttachmentData(*a);
         if (!bytes.isEmpty() && writeFile(PstAttachmentNames::pathInDirectory(dir, a->name, a->id), bytes))
             ++written;
     }
     return written;
 }
 
-void saveAllAttachments(const PstMailItem& mail)
+void saveAllAttachments(const PstItem& item)
 {
     AppConfig* config = AppConfig::instance();
     const QString dir = QFileDialog::getExistingDirectory(nullptr, Tr::tr("Select folder to save all attachments"),
@@ -131,7 +131,7 @@ void saveAllAttachments(const PstMailItem& mail)
     if (dir.isEmpty())
         return;
     config->setLastSavePath(dir);
-    saveAllAttachmentsTo(mail, dir);
+    saveAllAttachmentsTo(item, dir);
     Platform::revealInFileManager(dir);
     mw::logInfo(QStringLiteral("All attachments saved."));
 }

@@ -1,6 +1,6 @@
 #pragma once
-// What the user can do with a mail's attachments: open one through a
-// temporary file, save one, save all. Files are only ever written under the
+// What the user can do with an item's attachments (mails and every other
+// kind): open one through a temporary file, save one, save all. Files are only ever written under the
 // attachment's file-name part (PstAttachmentNames), so no name can write
 // outside the chosen folder.
 
@@ -9,15 +9,15 @@
 
 #include <memory>
 
-class PstMailItem;
+class PstItem;
 class QMenu;
 struct Attachment;
 
 namespace PstAttachmentActions {
 
 // A parentless menu: per attachment a submenu (its name) with "Open" and
-// "Save As...", then "Save All". Each action keeps the mail alive.
-std::shared_ptr<QMenu> attachmentMenu(const std::shared_ptr<PstMailItem>& mail, const QString& tempDir);
+// "Save As...", then "Save All". Each action keeps the item alive.
+std::shared_ptr<QMenu> attachmentMenu(const std::shared_ptr<PstItem>& item, const QString& tempDir);
 
 // Writes bytes to tempDir/<id>_<file name>; the path, or empty when there
 // are no bytes or the file cannot be written.
@@ -25,19 +25,19 @@ QString writeTempFile(const Attachment& attachment, const QByteArray& bytes, con
 
 // Reads the bytes from the file, writes the temporary file and opens it with
 // the desktop's default application.
-bool openAttachment(const PstMailItem& mail, const Attachment& attachment, const QString& tempDir);
+bool openAttachment(const PstItem& item, const Attachment& attachment, const QString& tempDir);
 
 // Asks for a file (proposing the safe name in "LastSavePath") and saves.
-void saveAttachmentAs(const PstMailItem& mail, const Attachment& attachment);
+void saveAttachmentAs(const PstItem& item, const Attachment& attachment);
 // Writes the attachment's bytes to filePath; false when it has none or the
 // file cannot be written.
-bool saveAttachmentTo(const PstMailItem& mail, const Attachment& attachment, const QString& filePath);
+bool saveAttachmentTo(const PstItem& item, const Attachment& attachment, const QString& filePath);
 
 // Asks for a folder and saves every attachment into it.
-void saveAllAttachments(const PstMailItem& mail);
+void saveAllAttachments(const PstItem& item);
 // Writes every loadable attachment into dir under its safe file name (a
 // later one of the same name wins); the number of files written. Bytes are
 // read one attachment at a time and let go.
-int saveAllAttachmentsTo(const PstMailItem& mail, const QString& dir);
+int saveAllAttachmentsTo(const PstItem& item, const QString& dir);
 
 } // namespace PstAttachmentActions

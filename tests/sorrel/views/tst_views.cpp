@@ -23,6 +23,9 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
@@ -261,6 +264,41 @@ void TestViews::infoView()
     QVERIFY(shown.contains(QStringLiteral("Task Schedule")));
     view.setItem(nullptr);
     QVERIFY(view.sections().isEmpty());
+
+    // An appointment's attachments open and save from its page as a mail's do.
+    auto* button = view.findChild<QPushButton*>(QStringLiteral("attachmentBtn"));
+    QVERIFY(button && button->isHidden());
+    pstw::AppointmentSpec meeting;
+    meeting.subject = QStringLiteral("Review");
+    pstw::MessageSpec spec = meeting.toMessage();
+    spec.attachments.push_back(pstw::AttachmentSpec::file(QStringLiteral("invite.ics"), "BEGIN:VCALENDAR"));
+    spec.attachments.push_back(pstw::AttachmentSpec::file(QStringLiteral("agenda.pdf"), "%PDF"));
+    QTemporaryDir temp;
+    const PstItemPtr appointment = writtenItem(temp.filePath(QStringLiteral("calendar.pst")), spec);
+    QVERIFY(appointment && appointment->kind() == PstItemKind::Calendar);
+    view.setItem(appointment);
+    QVERIFY(!button->isHidden());
+    QCOMPARE(button->text(), QStringLiteral("Attachments (2)"));
+    QStringList entries;
+    for (QAction* act : view.attachmentMenu()->actions())
+        entries << (act->isSeparator() ? QStringLiteral("-") : act->text());
+    QCOMPARE(entries, (QStringList{"agenda.pdf", "invite.ics", "-", "Save All"}));
+    const QString out = temp.filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(out));
+    QCOMPARE(PstAttachmentActions::saveAllAttachmentsTo(*appointment, out), 2);
+    QCOMPARE(QDir(out).entryList(QDir::Files), (QStringList{"agenda.pdf", "invite.ics"}));
+
+    // A sticky note's page shows its text; without attachments no button.
+    pstw::NoteSpec guest;
+    guest.subject = QStringLiteral("Wi-Fi");
+    guest.body = QStringLiteral("guest: tea-time-2024");
+    view.setItem(writtenItem(temp.filePath(QStringLiteral("note.pst")), guest.toMessage()));
+    QVERIFY(button->isHidden());
+    QCOMPARE(view.sections().size(), 1);
+    QStringList texts;
+    for (QLabel* label : view.sections().first()->findChildren<QLabel*>())
+        texts << label->text();
+    QVERIFY2(texts.contains(QStringLiteral("guest: tea-time-2024")), qPrintable(texts.join(QLatin1Char('|'))));
 }
 
 void TestViews::attachmentFileNames_data()
