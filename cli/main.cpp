@@ -110,18 +110,6 @@ void printTree(const PstFolderItemPtr& folder, int depth)
         printTree(sub, depth + 1);
 }
 
-PstFolderItemPtr findById(const PstFolderItemPtr& folder, uint64_t id)
-{
-    if (folder->id() == id && folder->depth() > 0)
-        return folder;
-    folder->loadChildren();
-    for (const PstFolderItemPtr& sub : folder->subfolders()) {
-        if (PstFolderItemPtr hit = findById(sub, id))
-            return hit;
-    }
-    return {};
-}
-
 PstFolderItemPtr findByNames(PstFolderItemPtr folder, const QString& path)
 {
     for (const QString& name : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
@@ -140,18 +128,22 @@ PstFolderItemPtr findByNames(PstFolderItemPtr folder, const QString& path)
     return folder;
 }
 
-// FOLDER as the usage line describes it, loaded; null when there is none.
-PstFolderItemPtr findFolder(const PstFolderItemPtr& fileNode, const QString& spec)
+// FOLDER as the usage line describes it, loaded, last in the list of the
+// folders on its way down (kept while it is used); empty when there is none.
+// By id the folder is looked up, not searched for.
+QList<PstFolderItemPtr> findFolder(const PstFolderItemPtr& fileNode, const QString& spec)
 {
-    PstFolderItemPtr folder;
+    QList<PstFolderItemPtr> path;
     uint64_t id = 0;
-    if (!spec.startsWith(QLatin1Char('#')))
-        folder = findByNames(fileNode, spec);
-    else if (parseId(spec, id))
-        folder = findById(fileNode, id);
-    if (folder)
-        folder->loadChildren();
-    return folder;
+    if (!spec.startsWith(QLatin1Char('#'))) {
+        if (PstFolderItemPtr folder = findByNames(fileNode, spec))
+            path.append(folder);
+    } else if (parseId(spec, id)) {
+        path = pstFolderPathById(fileNode, id);
+    }
+    if (!path.isEmpty())
+        path.last()->loadChildren();
+    return path;
 }
 
 int listItems(const PstFolderItemPtr& folder, bool json)
@@ -270,12 +262,12 @@ int main(int argc, char* argv[])
         return 0;
     }
     if (command == QLatin1String("items")) {
-        const PstFolderItemPtr folder = findFolder(fileNode, args.at(1));
-        if (!folder) {
+        const QList<PstFolderItemPtr> path = findFolder(fileNode, args.at(1));
+        if (path.isEmpty()) {
             err() << "Folder not found: " << args.at(1) << '\n';
             return 1;
         }
-        return listItems(folder, json);
+        return listItems(path.last(), json);
     }
     const std::shared_ptr<PstItem> item = loadItemById(document.handle(), id);
     if (!item) {
