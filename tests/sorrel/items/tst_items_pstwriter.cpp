@@ -170,7 +170,26 @@ QString writeFixture(const QString& path, PstFormat format, QHash<QString, Messa
     forwarded.attachments.push_back(AttachmentSpec::message(slashed));
     ids->insert("forwarded", w.addMail(inbox, forwarded));
 
-    // Senders known to libpst only by their Exchange path; the item carries
+    // Bodies kept only as compressed RTF, in both forms; a plain body wins.
+    MessageSpec rtfText;
+    rtfText.subject = "Synchronization Log:";
+    rtfText.rtf = QByteArray("{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\\f0 "
+                             "13:41 Synchronizer\\par 13:42 Done\\par}");
+    ids->insert("rtfText", w.addMail(inbox, rtfText));
+    MessageSpec rtfHtml;
+    rtfHtml.subject = "Encapsulated HTML";
+    rtfHtml.rtf = QByteArray("{\\rtf1\\ansi\\fromhtml1 \\deff0{\\fonttbl{\\f0 Arial;}}"
+                             "{\\*\\htmltag <html><body><p>}Hello {\\*\\htmltag <img src=\"cid:logo\">}"
+                             "\\htmlrtf [image]\\htmlrtf0{\\*\\htmltag </p></body></html>}}");
+    rtfHtml.attachments.push_back(AttachmentSpec::file("logo.png", kPng, "image/png", "logo"));
+    ids->insert("rtfHtml", w.addMail(inbox, rtfHtml));
+    MessageSpec rtfAndBody;
+    rtfAndBody.subject = "Both";
+    rtfAndBody.body = QStringLiteral("Plain wins");
+    rtfAndBody.rtf = QByteArray("{\\rtf1 RTF loses}");
+    ids->insert("rtfAndBody", w.addMail(inbox, rtfAndBody));
+
+
     // their SMTP addresses.
     const QString exchangePath = "/o=ExchangeLabs/ou=Exchange/cn=Recipients/cn=ann";
     MessageSpec smtpBoth;
@@ -349,6 +368,7 @@ private slots:
     void attachedMessages();
     void exchangeSenders_data();
     void exchangeSenders();
+    void rtfBodies();
 
 private:
     Fixture& fixture();
@@ -428,7 +448,7 @@ void TestItemsPstWriter::everyObjectBuilds()
             pst_freeItem(item);
         }
     }
-    QCOMPARE(kinds.value(PstItemKind::Mail), 23);
+    QCOMPARE(kinds.value(PstItemKind::Mail), 26);
     QCOMPARE(kinds.value(PstItemKind::Contact), 3);
     QCOMPARE(kinds.value(PstItemKind::Calendar), 3);
     QCOMPARE(kinds.value(PstItemKind::Task), 8);
@@ -763,6 +783,24 @@ void TestItemsPstWriter::exchangeSenders()
     auto mail = std::dynamic_pointer_cast<PstMailItem>(record(key));
     QVERIFY(mail);
     QCOMPARE(mail->senderAddr(), address);
+}
+
+void TestItemsPstWriter::rtfBodies()
+{
+    // Plain RTF: plain text, shown, searched.
+    auto text = std::dynamic_pointer_cast<PstMailItem>(record("rtfText"));
+    QVERIFY(text);
+    QCOMPARE(text->loadBody().plain, QStringLiteral("13:41 Synchronizer\r\n13:42 Done\r\n"));
+    QVERIFY(text->loadBody().html.isEmpty());
+    QVERIFY(text->displayHtml().contains(QStringLiteral("13:41 Synchronizer")));
+    QVERIFY(text->fieldText(PstSearchField::Body).contains(QStringLiteral("Synchronizer")));
+    // Encapsulated HTML: HTML, with its inline image.
+    auto html = std::dynamic_pointer_cast<PstMailItem>(record("rtfHtml"));
+    QVERIFY(html);
+    QCOMPARE(html->loadBody().html, QStringLiteral("<html><body><p>Hello <img src=\"cid:logo\"></p></body></html>"));
+    QVERIFY(html->displayHtml().contains(QStringLiteral("src=\"data:image/png;base64,")));
+    QCOMPARE(html->fieldText(PstSearchField::Body).simplified(), QStringLiteral("Hello"));
+    QCOMPARE(record("rtfAndBody")->loadBody().plain, QStringLiteral("Plain wins"));
 }
 
 QTEST_GUILESS_MAIN(TestItemsPstWriter)
