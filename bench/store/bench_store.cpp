@@ -7,6 +7,7 @@
 
 #include "PstWriter.h"
 #include "sorrel/items/PstItemFactory.h"
+#include "ProcessStats.h"
 #include "sorrel/store/PstDescriptorIndex.h"
 #include "sorrel/store/PstDocument.h"
 #include "sorrel/store/PstIndexCache.h"
@@ -18,7 +19,6 @@
 #include <QMutexLocker>
 
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
 #include <functional>
 #include <random>
@@ -62,13 +62,6 @@ double median(std::vector<double> v)
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-double cpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
 // Median wall-clock milliseconds of the rounds; the median CPU time of the
 // process goes to cpu (the machine may be shared, so both are reported).
 double timed(int rounds, const std::function<void()>& before, const std::function<void()>& body, double& cpu)
@@ -77,26 +70,14 @@ double timed(int rounds, const std::function<void()>& before, const std::functio
     for (int r = 0; r < rounds; ++r) {
         before();
         QElapsedTimer t;
-        const double c0 = cpuMs();
+        const double c0 = bench::cpuMs();
         t.start();
         body();
         ms.push_back(t.nsecsElapsed() / 1e6);
-        cpus.push_back(cpuMs() - c0);
+        cpus.push_back(bench::cpuMs() - c0);
     }
     cpu = median(cpus);
     return median(ms);
-}
-
-long statusKb(const char* key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key))).trimmed().split(' ').first().toLong();
-    }
-    return -1;
 }
 
 void collect(const PstFolderItemPtr& folder, std::vector<uint64_t>& ids, int& folders)
@@ -171,7 +152,7 @@ int main(int argc, char** argv)
     PstDocument document;
     if (!document.open(path))
         return 1;
-    const long rssBefore = statusKb("VmRSS:");
+    const long rssBefore = bench::statusKb("VmRSS:");
     QElapsedTimer t;
     t.start();
     PstFolderItemPtr fileNode = document.parse(path);
@@ -180,12 +161,12 @@ int main(int argc, char** argv)
     if (fileNode)
         collect(fileNode, ids, folders);
     const double loadAll = t.nsecsElapsed() / 1e6;
-    const long rssAfter = statusKb("VmRSS:");
+    const long rssAfter = bench::statusKb("VmRSS:");
     std::printf("load every folder: %d folders, %zu records in %.0f ms = %.0f records/s\n", folders, ids.size(),
                 loadAll, ids.size() / (loadAll / 1000.0));
     std::printf("memory of all records: %.1f MB resident (%.0f bytes per record), peak %ld MB\n",
                 (rssAfter - rssBefore) / 1024.0, ids.empty() ? 0.0 : (rssAfter - rssBefore) * 1024.0 / ids.size(),
-                statusKb("VmHWM:") / 1024);
+                bench::statusKb("VmHWM:") / 1024);
 
     // Lookups by id in random order: the map against libpst's tree walk order.
     std::mt19937_64 random(42);

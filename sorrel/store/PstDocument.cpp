@@ -1,6 +1,7 @@
 #include "sorrel/store/PstDocument.h"
 
 #include "common/Log.h"
+#include "sorrel/store/PstBTreeLoader.h"
 #include "sorrel/store/PstDescriptorIndex.h"
 #include "sorrel/store/PstFolderChildren.h"
 #include "sorrel/store/PstIndexCache.h"
@@ -96,14 +97,43 @@ bool PstDocument::openOnce(const QString& path, bool useCache, bool& fromCache)
         fromCache = PstIndexCache::loadIndexCache(pf, cachePath) == 0;
     }
     if (!fromCache) {
-        QMutexLocker lock(&pstLibraryMutex());
-        if (pst_load_index(pf) != 0) {
-            lock.unlock();
-            fail(Failure::Index, QStringLiteral("Failed to open, pst_load_index error."));
-            return false;
+        QElapsedTimer indexTimer;
+        indexTimer.start();
+        PstBTreeReport report;
+        PstBTreeResult loaded = PstBTreeResult::Unreadable;
+        {
+            QMutexLocker lock(&pstLibraryMutex());
+            loaded = pstLoadBTrees(pf, &report);
         }
+        if (loaded == PstBTreeResult::Unreadable) {
+            // Only a file our reader could not read at all goes to libpst's
+            // own walk; one it found damaged never does.
+            mw::logInfo(QStringLiteral("Pst index not readable by the b-tree reader (%1); trying pst_load_index.")
+                            .arg(report.firstProblem.isEmpty() ? QStringLiteral("unsupported") : report.firstProblem));
+            QMutexLocker lock(&pstLibraryMutex());
+            if (pst_load_index(pf) != 0) {
+                lock.unlock();
+                fail(Failure::Index, QStringLiteral("Failed to open, pst_load_index error."));
+                return false;
+            }
+        } else {
+            if (loaded == PstBTreeResult::Damaged)
+                mw::logWarning(QStringLiteral("Damaged pst index, opening what could be read: %1").arg(report.summary()));
+            mw::logInfo(QStringLiteral("[profile] pst index from file: %1 ms, %2 blocks, %3 descriptors")
+                            .arg(indexTimer.elapsed())
+                            .arg(report.blocks)
+                            .arg(report.descriptors));
+            if (!report.descriptors) {
+                fail(Failure::Index, QStringLiteral("Failed to open, pst_load_index error."));
+                return false;
+            }
+        }
+        QMutexLocker lock(&pstLibraryMutex());
         pstIndexDescriptors(pf);
-        if (!cachePath.isEmpty() && PstIndexCache::saveIndexCache(pf, cachePath) != 0) {
+        // A damaged file is read again at every open, so that the damage is
+        // reported each time rather than hidden behind a cache.
+        if (loaded != PstBTreeResult::Damaged && !cachePath.isEmpty()
+            && PstIndexCache::saveIndexCache(pf, cachePath) != 0) {
             lock.unlock();
             mw::logWarning(QStringLiteral("Failed to save pst index cache (ignored)."));
         }

@@ -2,6 +2,7 @@
 
 #include "common/Log.h"
 #include "common/ProductProfile.h"
+#include "sorrel/store/PstBTreeLoader.h"
 #include "sorrel/store/PstDescriptorIndex.h"
 
 #include <QCryptographicHash>
@@ -102,8 +103,11 @@ bool encodeRecords(const pst_file* pf, QByteArray& out, quint64& count)
         put64(record + 40, quint64(parentRecord));
         out.append(record, kRecordSize);
         const qint64 self = qint64(count++);
-        pending.emplace_back(node->next, parentRecord); // siblings after the subtree
-        pending.emplace_back(node->child, self);
+        // Copied out: the packed members must not be bound to references.
+        pst_desc_tree* const next = node->next;
+        pst_desc_tree* const child = node->child;
+        pending.emplace_back(next, parentRecord); // siblings after the subtree
+        pending.emplace_back(child, self);
     }
     return true;
 }
@@ -222,9 +226,12 @@ int loadIndexCache(pst_file* pf, const QString& cachePath)
         if (!built.table || file.read(reinterpret_cast<char*>(built.table), tableBytes) != tableBytes)
             return -1;
         swapTable(built.table, entryCount);
-        // libpst finds blocks by binary search over the ids.
-        for (quint64 i = 1; i < entryCount; ++i) {
-            if (built.table[i].i_id < built.table[i - 1].i_id)
+        // libpst finds blocks by binary search over the ids, and reads and
+        // allocates by the offsets and sizes: every entry must fit the file
+        // as the b-tree reader requires of the file's own entries.
+        for (quint64 i = 0; i < entryCount; ++i) {
+            if ((i > 0 && built.table[i].i_id < built.table[i - 1].i_id)
+                || !pstBlockEntryFits(built.table[i], quint64(size)))
                 return -1;
         }
     }
@@ -273,23 +280,7 @@ int loadIndexCache(pst_file* pf, const QString& cachePath)
             node->no_child = int32_t(noChild);
             node->desc = descIndex >= 0 ? &built.table[descIndex] : nullptr;
             node->assoc_tree = assocIndex >= 0 ? &built.table[assocIndex] : nullptr;
-            if (parentIndex < 0) {
-                node->prev = tail;
-                if (tail)
-                    tail->next = node;
-                else
-                    head = node;
-                tail = node;
-            } else {
-                pst_desc_tree* parent = built.nodes[parentIndex];
-                node->parent = parent;
-                node->prev = parent->child_tail;
-                if (parent->child_tail)
-                    parent->child_tail->next = node;
-                else
-                    parent->child = node;
-                parent->child_tail = node;
-            }
+            pstLinkDescriptor(node, parentIndex < 0 ? nullptr : built.nodes[parentIndex], head, tail);
         }
     }
 

@@ -28,7 +28,8 @@ QString cachePathFor(const QString& pstPath);
 int saveIndexCache(pst_file* pf, const QString& cachePath);
 
 // Fills pf's index table and descriptor tree from cachePath when the cache is
-// intact and matches the PST file; pf must be freshly opened (no index yet).
+// intact and matches the PST file, and every index entry fits the file as the
+// b-tree reader checks it; pf must be freshly opened (no index yet).
 // Registers the nodes for descriptor lookup. On any failure pf is left as it
 // was. 0 on success, -1 on failure. Caller holds pstLibraryMutex().
 int loadIndexCache(pst_file* pf, const QString& cachePath);

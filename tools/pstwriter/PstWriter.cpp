@@ -731,6 +731,13 @@ MessageId PstWriter::addAssociatedMessage(FolderId folder, const MessageSpec &m)
     return d->addToFolder(folder, m, true);
 }
 
+void PstWriter::addRawNode(uint32_t nid, uint32_t parentNid, const QByteArray &data)
+{
+    if (d->finished || !d->ndb.ok())
+        return;
+    d->ndb.addNode(nid, data.isEmpty() ? 0 : d->ndb.writeBlock(data, false), 0, parentNid);
+}
+
 bool PstWriter::finish() { return d->finish(); }
 
 int PstWriter::messageCount() const { return d->messages; }

@@ -253,6 +253,13 @@ public:
     // Outlook keeps with a folder and never shows as an item.
     MessageId addAssociatedMessage(FolderId folder, const MessageSpec &m);
 
+    // A bare node in the node b-tree with any id and parent id (which need
+    // not exist), its data block holding the given bytes (none when empty).
+    // For files with unusual descriptor trees; nid must be none the writer
+    // uses itself (folders and messages are types 0x02 and 0x04 from index
+    // 0x400 and 0x10000 up).
+    void addRawNode(uint32_t nid, uint32_t parentNid, const QByteArray &data = {});
+
     // Writes folders, tables, the name map, b-trees, maps and header; closes the file.
     bool finish();
 

@@ -35,7 +35,7 @@ const QByteArray kExample = QByteArray::fromHex(
     "0200000000000000"
     // entries: i_id, offset, size, inflated_size, u1
     "0400000000000000" "0004000000000000" "6400000000000000" "6400000000000000" "0100000000000000"
-    "0800000000000000" "0008000000000000" "c800000000000000" "2000000000000000" "ffffffffffffffff"
+    "0800000000000000" "0003000000000000" "c800000000000000" "2000000000000000" "ffffffffffffffff"
     // M = 3, then d_id, parent_d_id, no_child, descIndex, assocIndex, parentIndex
     "0300000000000000"
     "2100000000000000" "0000000000000000" "0100000000000000" "0000000000000000" "ffffffffffffffff" "ffffffffffffffff"
@@ -80,7 +80,7 @@ struct FakePst {
     {
         pf.i_table = static_cast<pst_index_ll*>(std::calloc(2, sizeof(pst_index_ll)));
         pf.i_table[0] = {4, 0x400, 100, 100, 1};
-        pf.i_table[1] = {8, 0x800, 200, 0x20, -1};
+        pf.i_table[1] = {8, 0x300, 200, 0x20, -1};
         pf.i_count = pf.i_capacity = 2;
         auto node = [](uint64_t id, uint64_t parent, int32_t children, pst_index_ll* desc, pst_index_ll* assoc) {
             auto* n = static_cast<pst_desc_tree*>(std::calloc(1, sizeof(pst_desc_tree)));
@@ -212,6 +212,12 @@ private slots:
         QTest::newRow("N above the limit") << patched(kExample, 60, 0x100000001LL);
         QTest::newRow("N beyond the file") << patched(kExample, 60, 3);
         QTest::newRow("table out of order") << patched(kExample, 68, 9);
+        // Entries that parse but do not fit the 1234-byte PST file: libpst
+        // would read, copy or allocate by them.
+        QTest::newRow("block past the end of the file") << patched(kExample, 116, 1100);
+        QTest::newRow("block offset beyond the file") << patched(kExample, 76, 5000);
+        QTest::newRow("block offset wrapping around") << patched(kExample, 76, -16);
+        QTest::newRow("inflated size beyond 16 bits") << patched(kExample, 132, 0x100000000LL);
         QTest::newRow("M above the limit") << patched(kExample, 148, 0x100000001LL);
         QTest::newRow("M beyond the file") << patched(kExample, 148, 4);
         QTest::newRow("no_child beyond 32 bits") << patched(kExample, 156 + 16, 0x80000000LL);
