@@ -35,7 +35,7 @@ const QList<Module>& modules()
         {"djvu", {".djvu", ".djv"}},
         {"xps", {".xps", ".oxps"}},
         {"visio", {".vsd", ".vsdx", ".vdx"}},
-        {"pst", {".pst"}},
+        {"pst", {".pst", ".ost"}},
         {"winmail", {".dat", ".tnef"}},
         {"wpd", {".wpd", ".wp", ".wp5", ".wp6", ".w51", ".w52", ".w60", ".w61", ".wpt", ".frm"}},
     };
@@ -155,6 +155,17 @@ bool MainWindow::ensurePstModuleWidget()
     return true;
 }
 
+bool MainWindow::isPstModuleFile(const QString& path) const
+{
+    if (!pstPage)
+        return false;
+    if (QFileInfo(path).suffix().compare(QLatin1String("pst"), Qt::CaseInsensitive) == 0)
+        return true;
+    // Whatever else the PST module's plug-in reads goes to its page as well.
+    IDocumentWidgetPlugin* plugin = pluginManager->widgetPluginForFile(path);
+    return plugin && plugin == pluginManager->widgetPluginForFile(QStringLiteral("x.pst"));
+}
+
 void MainWindow::openFile(const QString& path)
 {
     if (path.isEmpty())
@@ -167,7 +178,7 @@ void MainWindow::openFile(const QString& path)
         return;
     }
 
-    if (pstPage && info.suffix().compare(QLatin1String("pst"), Qt::CaseInsensitive) == 0) {
+    if (isPstModuleFile(path)) {
         AppConfig::instance()->setLastOpenPath(info.absolutePath());
         if (!ensurePstModuleWidget())
             return;

@@ -86,6 +86,9 @@ private:
     enum class AccessState { Requested, Opened, Closed, Failed };
 
     bool ensurePstModuleWidget();
+    // Whether a file goes to the PST page: whatever the PST module's
+    // plug-in reads (.pst, .ost).
+    bool isPstModuleFile(const QString& path) const;
     bool isAllowedInActiveModule(const QString& path) const;
     void openInNewTab(const QString& path);
     void showModulePage(const QString& moduleId);
