@@ -146,7 +146,7 @@ void PstInfoView::setItem(const std::shared_ptr<PstItem>& item)
     for (const InfoSection& section : sections) {
         QList<QPair<QString, QString>> rows;
         for (const auto& row : section.rows)
-            if (!row.second.isEmpty())
+            if (!row.second.trimmed().isEmpty())  // an HTML body may leave only blank lines
                 rows.append(row);
         if (rows.isEmpty())
             continue;

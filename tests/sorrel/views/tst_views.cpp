@@ -299,6 +299,10 @@ void TestViews::infoView()
     for (QLabel* label : view.sections().first()->findChildren<QLabel*>())
         texts << label->text();
     QVERIFY2(texts.contains(QStringLiteral("guest: tea-time-2024")), qPrintable(texts.join(QLatin1Char('|'))));
+    // Text that is only blank lines (what an HTML body may leave) shows no box.
+    guest.body = QStringLiteral("\r\n  \r\n");
+    view.setItem(writtenItem(temp.filePath(QStringLiteral("blank.pst")), guest.toMessage()));
+    QVERIFY(view.sections().isEmpty());
 }
 
 void TestViews::attachmentFileNames_data()
