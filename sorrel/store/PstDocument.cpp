@@ -142,12 +142,14 @@ bool PstDocument::openOnce(const QString& path, bool useCache, bool& fromCache)
         mw::logInfo(QStringLiteral("[profile] pst index from cache: %1 ms").arg(cacheTimer.elapsed()));
     }
 
-    int attributes = 0;
+    PstNameMapResult attributes = PstNameMapResult::Failed;
     {
         QMutexLocker lock(&pstLibraryMutex());
-        attributes = pst_load_extended_attributes(pf);
+        attributes = pstLoadExtendedAttributesChecked(pf);
     }
-    if (attributes != 1) {
+    if (attributes == PstNameMapResult::Damaged)
+        mw::logWarning(QStringLiteral("The name-to-id map is damaged; the file opens without named properties."));
+    if (attributes == PstNameMapResult::Failed) {
         if (fromCache) { // open() tries once more without the cache
             m_failure = Failure::ExtendedAttributes;
             m_handle.reset();
@@ -226,6 +228,7 @@ void pstLoadFolderChildren(PstFolderItem& folder, QList<PstFolderItemPtr>& subfo
         if (folder.depth() != 0)
             node = node->child;
     }
+    int damaged = 0;
     while (node) {
         PstFolderChild child = pstReadFolderChild(pf, node, folder);
         {
@@ -242,12 +245,16 @@ void pstLoadFolderChildren(PstFolderItem& folder, QList<PstFolderItemPtr>& subfo
             subfolders.append(std::move(sub));
             break;
         }
+        case PstChildOutcome::Damaged:
+            ++damaged;
+            break;
         case PstChildOutcome::NotShown:
         case PstChildOutcome::Unparsed:
         case PstChildOutcome::NoItem:
             break;
         }
     }
+    pstReportDamaged(folder, damaged);
 }
 
 QList<PstFolderItemPtr> pstFolderPathById(const PstFolderItemPtr& fileNode, uint64_t id)

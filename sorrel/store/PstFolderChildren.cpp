@@ -1,5 +1,6 @@
 #include "sorrel/store/PstFolderChildren.h"
 
+#include "common/Log.h"
 #include "sorrel/items/PstItemFactory.h"
 #include "sorrel/store/PstDescriptorIndex.h"
 #include "sorrel/store/PstExtraProperties.h"
@@ -71,9 +72,13 @@ PstFolderChild pstReadFolderChild(pst_file* pf, pst_desc_tree* node, const PstFo
         return child;
     }
     QMutexLocker lock(&pstLibraryMutex());
-    pst_item* item = pstParseItemChecked(pf, node);
-    if (!item)
+    bool damaged = false;
+    pst_item* item = pstParseItemChecked(pf, node, &damaged);
+    if (!item) {
+        if (damaged)
+            child.outcome = PstChildOutcome::Damaged;
         return child;
+    }
     if (item->folder) {
         PstFolderItemPtr folder = PstFolderItem::fromLibpst(item, node);
         if (isHiddenFolder(pf, node, *folder, parent.depth() == 0)) {
@@ -94,4 +99,11 @@ PstFolderChild pstReadFolderChild(pst_file* pf, pst_desc_tree* node, const PstFo
         child.record->setDescriptor(node);
     }
     return child;
+}
+
+void pstReportDamaged(PstFolderItem& folder, int damaged)
+{
+    folder.setDamagedCount(damaged);
+    if (damaged > 0)
+        mw::logWarning(QStringLiteral("%1 damaged item(s) skipped in folder \"%2\".").arg(damaged).arg(folder.name()));
 }

@@ -20,7 +20,8 @@ enum class PstChildOutcome {
     Item,      // a record of one of the item kinds
     Folder,    // a folder record, without a child loader
     NotShown,  // not the user's (see above)
-    Unparsed,  // the descriptor does not parse (damaged or unreadable)
+    Unparsed,  // the descriptor does not parse
+    Damaged,   // its structures are damaged: left out, and counted (pstReportDamaged)
     NoItem,    // parses, but makes no record (an unknown class, a missing part)
 };
 
@@ -33,3 +34,8 @@ struct PstFolderChild {
 // top of folders and the nodes beside it). Takes the library lock itself,
 // once for the parse and the record.
 PstFolderChild pstReadFolderChild(pst_file* pf, pst_desc_tree* node, const PstFolderItem& parent);
+
+// After a walk over a folder's children: stores the number of Damaged
+// outcomes on the folder ("%n damaged item(s) skipped" on its label's
+// tooltip) and, when there are any, logs them.
+void pstReportDamaged(PstFolderItem& folder, int damaged);

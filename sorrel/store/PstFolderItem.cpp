@@ -5,6 +5,7 @@
 #include "sorrel/store/PstFolderIndex.h"
 #include "sorrel/items/PstTextDecoding.h"
 
+#include <QCoreApplication>
 #include <QtDebug>
 
 PstFolderItem::PstFolderItem() = default;
@@ -17,7 +18,10 @@ PstFolderItemPtr PstFolderItem::fromLibpst(pst_item* item, pst_desc_tree* d)
     folder->setName(decodeText(item, item->file_as));
     folder->setId(d ? d->d_id : 0);
     folder->setDescriptor(d);
-    folder->m_containerClass = item->ascii_type ? QString::fromLatin1(item->ascii_type) : QString();
+    // libpst's structures are packed: copy the member before Qt binds a
+    // reference to it (a misaligned reference otherwise).
+    const char* const containerClass = item->ascii_type;
+    folder->m_containerClass = containerClass ? QString::fromLatin1(containerClass) : QString();
     qDebug() << "container class" << folder->m_containerClass;
     return folder;
 }
@@ -50,6 +54,7 @@ std::shared_ptr<PstItem> PstFolderItem::clone() const
         copy->addItem(item->clone());
     copy->m_containerClass = m_containerClass;
     copy->m_loaded = m_loaded;
+    copy->m_damagedCount = m_damagedCount;
     copy->m_childLoader = m_childLoader;
     copy->m_folderIndex = m_folderIndex;
     return copy;
@@ -99,6 +104,13 @@ int PstFolderItem::itemCount() const
     if (!file || !file->m_folderIndex)
         return 0;
     return file->m_folderIndex->itemCounts.value(id(), 0);
+}
+
+QString PstFolderItem::damagedText() const
+{
+    if (m_damagedCount <= 0)
+        return {};
+    return QCoreApplication::translate("PstFolderItem", "%n damaged item(s) skipped", nullptr, m_damagedCount);
 }
 
 QString PstFolderItem::countSuffix() const

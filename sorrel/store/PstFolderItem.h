@@ -54,6 +54,12 @@ public:
     const std::shared_ptr<PstFolderIndex>& folderIndex() const { return m_folderIndex; }
     void setFolderIndex(std::shared_ptr<PstFolderIndex> index) { m_folderIndex = std::move(index); }
 
+    // Descriptors of the folder left out because they are damaged.
+    int damagedCount() const { return m_damagedCount; }
+    void setDamagedCount(int count) { m_damagedCount = count; }
+    // "%n damaged item(s) skipped" (translated), or empty when none.
+    QString damagedText() const;
+
     // Items of the folder when loaded (or without loader), else 0.
     int itemCount() const;
     QString countSuffix() const;  // " (12 items)", " (1 item)" or empty
@@ -70,6 +76,7 @@ private:
     QList<PstFolderItemPtr> m_subfolders;
     QList<std::shared_ptr<PstItem>> m_items;
     bool m_loaded = false;
+    int m_damagedCount = 0;
     ChildLoader m_childLoader;
     std::shared_ptr<PstFolderIndex> m_folderIndex;
 };

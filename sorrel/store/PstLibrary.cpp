@@ -2,6 +2,7 @@
 
 #include "common/Log.h"
 #include "sorrel/store/PstDescriptorIndex.h"
+#include "sorrel/store/PstNodeReader.h"
 
 #include <QMutexLocker>
 #include <QString>
@@ -16,6 +17,7 @@ void PstFileDeleter::operator()(pst_file* pf) const
     {
         QMutexLocker lock(&pstLibraryMutex());
         pstForgetDescriptors(pf);
+        pstForgetFileWindows(pf);
         if (pf->fp)
             pst_close(pf);
     }

@@ -87,6 +87,11 @@ QVariant PstTreeModel::data(const QModelIndex& index, int role) const
         return folder->name() + folder->countSuffix();
     case Qt::DecorationRole:
         return QIcon(folder->iconPath());
+    case Qt::ToolTipRole:
+        // Damaged descriptors left out of the folder are told here, not hidden.
+        if (const QString damaged = folder->damagedText(); !damaged.isEmpty())
+            return damaged;
+        return {};
     case FilePathRole:
         return folder->filePath();
     default:

@@ -119,6 +119,21 @@ private slots:
         QCOMPARE(run({"show", m_enron, "999999999"}).code, 1);
     }
 
+    // check reads every folder and item as shown; a sound file has nothing skipped.
+    void checkReadsEverything()
+    {
+        const Run check = run({"check", m_enron});
+        QCOMPARE(check.code, 0);
+        QVERIFY2(check.out.endsWith(QStringLiteral(" items, 0 damaged item(s) skipped\n")), qPrintable(check.out));
+        const QJsonObject json = QJsonDocument::fromJson(run({"--json", "check", m_enron}).out.toUtf8()).object();
+        QVERIFY(json.value("items").toInt() > 0);
+        QCOMPARE(json.value("damaged").toInt(), 0);
+        QVERIFY(json.value("damagedFolders").toArray().isEmpty());
+        QVERIFY(check.out.startsWith(QStringLiteral("%1 folders, %2 items")
+                                         .arg(json.value("folders").toInt())
+                                         .arg(json.value("items").toInt())));
+    }
+
     void logsThroughTheSharedSink()
     {
         QVERIFY(run({"tree", m_enron}).code == 0);

@@ -128,6 +128,8 @@ void TestTreeModel::labelsAndIcons()
     QVERIFY(!decoration.pixmap(16, 16).isNull());  // the image is in the resources
     QVERIFY(index.data(PstTreeModel::FilePathRole).toString().isEmpty());
     QVERIFY(!index.data(Qt::ToolTipRole).isValid());
+    inbox->setDamagedCount(2);  // descriptors left out when the folder loaded
+    QCOMPARE(index.data(Qt::ToolTipRole).toString(), QStringLiteral("2 damaged item(s) skipped"));
     QCOMPARE(model.parent(index), fileIndex);
     QVERIFY(!model.parent(fileIndex).isValid());
 }
