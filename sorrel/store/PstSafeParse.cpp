@@ -15,8 +15,12 @@ constexpr uint32_t kRecipientTableNid = 0x692;
 constexpr uint32_t kAttachmentTableNid = 0x671;
 constexpr uint64_t kNameToIdMapNid = 0x61;
 constexpr uint16_t kAttachDataObject = 0x3701;
-constexpr int kMaxEmbeddingDepth = 16;  // messages attached to messages attached to ...
-constexpr int kMaxSubnodeNesting = 8;   // subnodes with subnode trees of their own
+// Objects below the item: an attachment and the message embedded in it count
+// one level each, so this allows 32 messages attached to messages (the mail
+// writer nests 10); deeper is treated as damage, and it bounds the recursion.
+constexpr int kMaxEmbeddingDepth = 64;
+// Subnodes with subnode trees of their own: each embedded message adds a level.
+constexpr int kMaxSubnodeNesting = 64;
 
 // Where a property's value reference points: the heap of the structure that
 // holds the record, or a subnode (the structure's own subnodes first).

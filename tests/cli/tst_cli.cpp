@@ -1,11 +1,16 @@
-// marrowin-cli as a user runs it: exit codes, texts and JSON of its commands.
+// marrowin-cli as a user runs it: exit codes, texts and JSON of its commands,
+// and the conversion's usage, progress lines, summary and exit status.
 
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QtTest>
+
+#include <functional>
+#include <sys/resource.h>
 
 class TestCli : public QObject {
     Q_OBJECT
@@ -16,9 +21,11 @@ class TestCli : public QObject {
         int code = -1;
         QString out, err;
     };
-    Run run(const QStringList& args)
+    Run run(const QStringList& args, const std::function<void()>& inChild = {})
     {
         QProcess process;
+        if (inChild)
+            process.setChildProcessModifier(inChild);
         process.start(qEnvironmentVariable("MARROWIN_BUILD_DIR") + QStringLiteral("/bin/marrowin-cli"), args);
         Run r;
         if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
@@ -132,6 +139,102 @@ private slots:
         QVERIFY(check.out.startsWith(QStringLiteral("%1 folders, %2 items")
                                          .arg(json.value("folders").toInt())
                                          .arg(json.value("items").toInt())));
+    }
+
+    void convertUsage_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no output directory") << QStringList{"convert", m_enron} << "convert needs FILE and OUTDIR";
+        QTest::newRow("unknown format") << QStringList{"convert", m_enron, "out", "--formats", "eml,pdf"}
+                                        << "unknown format: pdf";
+        QTest::newRow("mbox with others") << QStringList{"convert", m_enron, "out", "--formats=mbox,vcf"}
+                                          << "mbox cannot be combined with other formats";
+        QTest::newRow("formats without value") << QStringList{"convert", m_enron, "out", "--formats"}
+                                               << "--formats needs a value";
+        QTest::newRow("unknown option") << QStringList{"convert", m_enron, "out", "--fast"} << "unknown option: --fast";
+    }
+    void convertUsage()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        const Run r = run(args);
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.startsWith("marrowin-cli convert: " + message + "\nUsage: marrowin-cli"), qPrintable(r.err));
+    }
+
+    void convertHelp_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("program") << QStringList{"--help"};
+        QTest::newRow("convert") << QStringList{"convert", "--help"};
+    }
+    void convertHelp()
+    {
+        QFETCH(QStringList, args);
+        const Run r = run(args);
+        QCOMPARE(r.code, 0);
+        for (const char* text : {"marrowin-cli convert FILE OUTDIR [--formats LIST] [--folder FOLDER] [--keep-empty-folders]",
+                                 "eml", "vcf", "ics2", "mbox", "NAME.sbd/", "--keep-empty-folders", "Exit status:",
+                                 "  3    some items could not be converted"})
+            QVERIFY2(r.out.contains(QLatin1String(text)), text);
+    }
+
+    // Not on a terminal: plain progress lines, then one summary line; the
+    // exit status tells whether every item was written.
+    void convertRun_data()
+    {
+        QTest::addColumn<QStringList>("extra");
+        QTest::addColumn<qint64>("fileSizeLimit");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("summary");
+        QTest::addColumn<bool>("progress");
+        QTest::newRow("everything") << QStringList() << qint64(0) << 0
+                                    << "Summary: eml 71 written, 0 failed; vcf 0 written, 0 failed; ics 0 written, "
+                                       "0 failed; txt 0 written, 0 failed; ics2 0 written, 0 failed\n"
+                                    << true;
+        QTest::newRow("one folder as mbox") << QStringList{"--folder", "Top of Personal Folders/lokay-m/MLOKAY (Non-Privileged)/Systems", "--formats", "mbox"}
+                                            << qint64(0) << 0 << "Summary: mbox 7 written, 0 failed\n" << true;
+        QTest::newRow("files too large to write") << QStringList{"--formats", "eml"} << qint64(16 * 1024) << 3
+                                                  << "Summary: eml " << true;
+        QTest::newRow("nothing to convert") << QStringList{"--formats", "vcf"} << qint64(0) << 0
+                                            << "Summary: vcf 0 written, 0 failed\n" << false;
+    }
+    void convertRun()
+    {
+        QFETCH(QStringList, extra);
+        QFETCH(qint64, fileSizeLimit);
+        QFETCH(int, code);
+        QFETCH(QString, summary);
+        QFETCH(bool, progress);
+        const QString out = QDir::temp().filePath(QStringLiteral("convert-%1").arg(QTest::currentDataTag()));
+        QDir(out).removeRecursively();
+        const Run r = run(QStringList{"convert", m_enron, out} + extra, [fileSizeLimit] {
+            if (fileSizeLimit > 0) {
+                struct rlimit limit {rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
+                setrlimit(RLIMIT_FSIZE, &limit);
+            }
+        });
+        QCOMPARE(r.code, code);
+        QVERIFY2(r.out.startsWith(summary) && r.out.count('\n') == 1, qPrintable(r.out));
+        if (code == 3)
+            QVERIFY2(!r.out.contains(" 0 failed"), qPrintable(r.out));
+        if (!progress)
+            QVERIFY(r.err.contains("No items to export."));
+        else
+            QVERIFY2(QRegularExpression("^(Emails: \\d+/\\d+\n)+$").match(r.err).hasMatch(), qPrintable(r.err));
+    }
+
+    void convertWhatCannotBeOpened()
+    {
+        QCOMPARE(run({"convert", QDir::temp().filePath("missing.pst"), QDir::temp().filePath("x")}).code, 1);
+        QCOMPARE(run({"convert", m_enron, QDir::temp().filePath("x"), "--folder", "Nowhere"}).code, 1);
+        QFile blocker(QDir::temp().filePath("a-file"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const Run r = run({"convert", m_enron, blocker.fileName() + "/out"});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.contains("Cannot create the output directory"));
     }
 
     void logsThroughTheSharedSink()
