@@ -175,15 +175,24 @@ QByteArray PstItem::attachmentBytes(pst_file* pf, pst_item_attach* attach)
     return bytes;
 }
 
+bool PstItem::withAttachment(const Attachment& attachment,
+                             const std::function<void(pst_file*, pst_item_attach*)>& use) const
+{
+    bool found = false;
+    parseAgain([&](pst_file* pf, pst_item* item) {
+        if (pst_item_attach* a = findAttachment(item, attachment)) {
+            found = true;
+            use(pf, a);
+        }
+    });
+    return found;
+}
+
 QByteArray PstItem::loadAttachmentData(const Attachment& attachment) const
 {
     QByteArray bytes;
-    if (attachment.embeddedMessage)
-        return bytes;
-    parseAgain([&](pst_file* pf, pst_item* item) {
-        if (pst_item_attach* a = findAttachment(item, attachment))
-            bytes = attachmentBytes(pf, a);
-    });
+    if (!attachment.embeddedMessage)
+        withAttachment(attachment, [&](pst_file* pf, pst_item_attach* a) { bytes = attachmentBytes(pf, a); });
     return bytes;
 }
 

@@ -117,6 +117,11 @@ public:
     // the file is closed, the item no longer parses, libpst has no bytes or
     // the attachment is a message. Takes the library lock.
     QByteArray loadAttachmentData(const Attachment& attachment) const;
+    // Parses the item again and runs use on libpst's record of the
+    // attachment with the library lock held; false when the file is closed,
+    // the item no longer parses or the attachment is no longer there.
+    bool withAttachment(const Attachment& attachment,
+                        const std::function<void(pst_file*, pst_item_attach*)>& use) const;
 
     std::shared_ptr<PstItem> parent() const { return m_parent.lock(); }
     void setParent(const std::shared_ptr<PstItem>& parent) { m_parent = parent; }

@@ -4,6 +4,8 @@
 #include "common/Log.h"
 #include "common/Platform.h"
 #include "common/ProductProfile.h"
+#include "sorrel/export/writers/MailWriter.h"
+#include "sorrel/export/writers/PstAttachmentIo.h"
 #include "sorrel/items/PstItem.h"
 #include "sorrel/views/PstAttachmentNames.h"
 
@@ -14,8 +16,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
+#include <QSaveFile>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 
 namespace {
@@ -24,18 +28,66 @@ struct Tr {
     Q_DECLARE_TR_FUNCTIONS(PstMailView)
 };
 
-// Without permissions the user's umask decides, as for any saved file; with
-// them, a file created here gets them and one that was there is tightened.
-bool writeFile(const QString& path, const QByteArray& data,
+using Content = std::function<bool(QIODevice&)>;
+
+// Writes content to path through a save file: a file that was there is only
+// replaced when all of it was written, and nothing is left when there was
+// nothing to write. Without permissions the user's umask decides, as for any
+// saved file; with them, the file gets them.
+bool writeFile(const QString& path, const Content& content,
                std::optional<QFileDevice::Permissions> permissions = std::nullopt)
 {
-    QFile file(path);
-    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Truncate;
-    if (permissions ? !file.open(mode, *permissions) || !file.setPermissions(*permissions) : !file.open(mode))
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
         return false;
-    const bool ok = file.write(data) == data.size();
-    file.close();
-    return ok;
+    if (!content(file)) {
+        file.cancelWriting();
+        file.commit();  // drops what was written
+        return false;
+    }
+    return file.commit() && (!permissions || QFile::setPermissions(path, *permissions));
+}
+
+Content bytesContent(const QByteArray& bytes)
+{
+    return [bytes](QIODevice& out) { return !bytes.isEmpty() && out.write(bytes) == bytes.size(); };
+}
+
+// A message attached as such, as Internet mail through the mail writer.
+bool writeAttachedMessage(const PstItem& item, const Attachment& attachment, QIODevice& out)
+{
+    bool written = false;
+    item.withAttachment(attachment, [&](pst_file* pf, pst_item_attach* a) {
+        if (pst_item* message = pstattachments::parseEmbedded(pf, a)) {
+            written = mailwriter::writeMail(&out, pf, message);
+            pst_freeItem(message);
+        }
+    });
+    return written;
+}
+
+// What an attachment's file holds: its bytes, read once, or the attached message.
+Content contentOf(const PstItem& item, const Attachment& attachment)
+{
+    if (attachment.embeddedMessage)
+        return [&item, &attachment](QIODevice& out) { return writeAttachedMessage(item, attachment, out); };
+    return bytesContent(item.loadAttachmentData(attachment));
+}
+
+QString writeTemp(const Attachment& attachment, const Content& content, const QString& tempDir)
+{
+    // Only the user may read the copies: the directory is 0700, the files 0600.
+    const QString dir = QDir::toNativeSeparators(tempDir);
+    if (!ProductProfile::makePrivateDirectory(dir)) {
+        mw::logWarning(QStringLiteral("Attachment temp directory is not private to the user: %1").arg(dir));
+        return QString();
+    }
+    const QString path = dir + QDir::separator() + PstAttachmentNames::tempFileName(attachment.name, attachment.id);
+    if (!writeFile(path, content, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        mw::logWarning(QStringLiteral("Failed to write attachment temp file: %1").arg(path));
+        return QString();
+    }
+    return path;
 }
 
 } // namespace
@@ -66,23 +118,12 @@ QString writeTempFile(const Attachment& attachment, const QByteArray& bytes, con
 {
     if (bytes.isEmpty())
         return QString();
-    // Only the user may read the copies: the directory is 0700, the files 0600.
-    const QString dir = QDir::toNativeSeparators(tempDir);
-    if (!ProductProfile::makePrivateDirectory(dir)) {
-        mw::logWarning(QStringLiteral("Attachment temp directory is not private to the user: %1").arg(dir));
-        return QString();
-    }
-    const QString path = dir + QDir::separator() + PstAttachmentNames::tempFileName(attachment.name, attachment.id);
-    if (!writeFile(path, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        mw::logWarning(QStringLiteral("Failed to write attachment temp file: %1").arg(path));
-        return QString();
-    }
-    return path;
+    return writeTemp(attachment, bytesContent(bytes), tempDir);
 }
 
 bool openAttachment(const PstItem& item, const Attachment& attachment, const QString& tempDir)
 {
-    const QString path = writeTempFile(attachment, item.loadAttachmentData(attachment), tempDir);
+    const QString path = writeTemp(attachment, contentOf(item, attachment), tempDir);
     if (path.isEmpty())
         return false;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
@@ -91,8 +132,7 @@ bool openAttachment(const PstItem& item, const Attachment& attachment, const QSt
 bool saveAttachmentTo(const PstItem& item, const Attachment& attachment, const QString& filePath)
 {
     // Nothing to write is a failure, not an empty "saved" file.
-    const QByteArray bytes = item.loadAttachmentData(attachment);
-    if (bytes.isEmpty() || !writeFile(filePath, bytes)) {
+    if (!writeFile(filePath, contentOf(item, attachment))) {
         mw::logWarning(QStringLiteral("Attachment save failed."));
         return false;
     }
@@ -116,8 +156,7 @@ int saveAllAttachmentsTo(const PstItem& item, const QString& dir)
 {
     int written = 0;
     for (const std::shared_ptr<Attachment>& a : item.attachments()) {
-        const QByteArray bytes = item.loadAttachmentData(*a);
-        if (!bytes.isEmpty() && writeFile(PstAttachmentNames::pathInDirectory(dir, a->name, a->id), bytes))
+        if (writeFile(PstAttachmentNames::pathInDirectory(dir, a->name, a->id), contentOf(item, *a)))
             ++written;
     }
     return written;

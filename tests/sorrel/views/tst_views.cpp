@@ -70,6 +70,7 @@ private slots:
     void attachmentFileNames_data();
     void attachmentFileNames();
     void saveAllStaysInFolder();
+    void attachedMessagesSaveAsEml();
     void inlineImagesAndRealAttachments();
 };
 
@@ -378,9 +379,47 @@ void TestViews::saveAllStaysInFolder()
     QVERIFY(same.open(QIODevice::ReadOnly));
     QCOMPARE(same.readAll(), QByteArrayLiteral("three")); // the later one wins
 
-    // Save As of an attachment without bytes writes nothing.
+    // Save As of an attachment without bytes writes nothing, and leaves a
+    // file of that name as it was.
     QVERIFY(!PstAttachmentActions::saveAttachmentTo(m, *m.attachments().at(4), dir + QStringLiteral("/x.bin")));
     QVERIFY(!QFile::exists(dir + QStringLiteral("/x.bin")));
+    QVERIFY(!PstAttachmentActions::saveAttachmentTo(m, *m.attachments().at(4), same.fileName()));
+    same.seek(0);
+    QCOMPARE(same.readAll(), QByteArrayLiteral("three"));
+}
+
+void TestViews::attachedMessagesSaveAsEml()
+{
+    pstw::MessageSpec original;
+    original.subject = QStringLiteral("Lunch on Friday");
+    original.senderName = QStringLiteral("Bo Lind");
+    original.senderEmail = QStringLiteral("bo@example.com");
+    original.body = QStringLiteral("Noon at the usual place.");
+    pstw::MessageSpec forward;
+    forward.subject = QStringLiteral("FW: Lunch on Friday");
+    forward.attachments.push_back(pstw::AttachmentSpec::message(original));
+    forward.attachments.push_back(pstw::AttachmentSpec::file(QStringLiteral("menu.txt"), "soup"));
+    QTemporaryDir temp;
+    const auto mail = writtenMail(temp.filePath(QStringLiteral("forward.pst")), forward);
+    QVERIFY(mail);
+    const QString dir = temp.filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(dir));
+    QCOMPARE(PstAttachmentActions::saveAllAttachmentsTo(*mail, dir), 2);
+    QCOMPARE(QDir(dir).entryList(QDir::Files), (QStringList{"Lunch on Friday.eml", "menu.txt"}));
+    QFile eml(dir + QStringLiteral("/Lunch on Friday.eml"));
+    QVERIFY(eml.open(QIODevice::ReadOnly));
+    const QByteArray text = eml.readAll();
+    QVERIFY2(text.contains("Subject: Lunch on Friday\n") && text.contains("Noon at the usual place."), text.constData());
+    // Save As writes the same message.
+    std::shared_ptr<Attachment> message;
+    for (const auto& a : mail->attachments())
+        if (a->embeddedMessage)
+            message = a;
+    QVERIFY(message);
+    QVERIFY(PstAttachmentActions::saveAttachmentTo(*mail, *message, dir + QStringLiteral("/chosen.eml")));
+    QFile chosen(dir + QStringLiteral("/chosen.eml"));
+    QVERIFY(chosen.open(QIODevice::ReadOnly));
+    QCOMPARE(chosen.readAll(), text);
 }
 
 namespace {
