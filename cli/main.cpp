@@ -139,18 +139,6 @@ void printTree(const PstFolderItemPtr& folder, int depth)
         printTree(sub, depth + 1);
 }
 
-PstFolderItemPtr findById(const PstFolderItemPtr& folder, uint64_t id)
-{
-    if (folder->id() == id && folder->depth() > 0)
-        return folder;
-    folder->loadChildren();
-    for (const PstFolderItemPtr& sub : folder->subfolders()) {
-        if (PstFolderItemPtr hit = findById(sub, id))
-            return hit;
-    }
-    return {};
-}
-
 PstFolderItemPtr findByNames(PstFolderItemPtr folder, const QString& path)
 {
     for (const QString& name : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
@@ -169,18 +157,22 @@ PstFolderItemPtr findByNames(PstFolderItemPtr folder, const QString& path)
     return folder;
 }
 
-// FOLDER as the usage line describes it, loaded; null when there is none.
-PstFolderItemPtr findFolder(const PstFolderItemPtr& fileNode, const QString& spec)
+// FOLDER as the usage line describes it, loaded, last in the list of the
+// folders on its way down (kept while it is used); empty when there is none.
+// By id the folder is looked up, not searched for.
+QList<PstFolderItemPtr> findFolder(const PstFolderItemPtr& fileNode, const QString& spec)
 {
-    PstFolderItemPtr folder;
+    QList<PstFolderItemPtr> path;
     uint64_t id = 0;
-    if (!spec.startsWith(QLatin1Char('#')))
-        folder = findByNames(fileNode, spec);
-    else if (parseId(spec, id))
-        folder = findById(fileNode, id);
-    if (folder)
-        folder->loadChildren();
-    return folder;
+    if (!spec.startsWith(QLatin1Char('#'))) {
+        if (PstFolderItemPtr folder = findByNames(fileNode, spec))
+            path.append(folder);
+    } else if (parseId(spec, id)) {
+        path = pstFolderPathById(fileNode, id);
+    }
+    if (!path.isEmpty())
+        path.last()->loadChildren();
+    return path;
 }
 
 int listItems(const PstFolderItemPtr& folder, bool json)
@@ -208,10 +200,8 @@ int listItems(const PstFolderItemPtr& folder, bool json)
 int showItem(const PstItem& item, uint64_t id, bool json)
 {
     QStringList attachments;
-    if (item.kind() == PstItemKind::Mail) {
-        for (const auto& attachment : static_cast<const PstMailItem&>(item).attachments())
-            attachments << attachment->name;
-    }
+    for (const auto& attachment : item.attachments())
+        attachments << attachment->name;
     const PstItemBody body = item.loadBody();
     if (json) {
         QJsonObject fields;
@@ -250,12 +240,10 @@ void readAsShown(const PstFileHandle& handle, PstItem& item)
     item.searchText();
     item.infoSections(body);
     item.fieldTextFresh(PstSearchField::Body);
-    if (item.kind() == PstItemKind::Mail) {
-        auto& mail = static_cast<PstMailItem&>(item);
-        mail.displayHtml(body);
-        for (const auto& attachment : mail.attachments())
-            mail.loadAttachmentData(*attachment);
-    }
+    if (item.kind() == PstItemKind::Mail)
+        static_cast<PstMailItem&>(item).displayHtml(body);
+    for (const auto& attachment : item.attachments())
+        item.loadAttachmentData(*attachment);
     if (item.descriptor())
         loadItemById(handle, item.descriptor()->d_id);
 }
@@ -633,9 +621,14 @@ int main(int argc, char* argv[])
 
     if (converting) {
         PstFolderItemPtr root = fileNode;
-        if (!convert.folder.isEmpty() && !(root = findFolder(fileNode, convert.folder))) {
-            err() << "Folder not found: " << convert.folder << '\n';
-            return 1;
+        QList<PstFolderItemPtr> way;  // keeps the folders above root alive
+        if (!convert.folder.isEmpty()) {
+            way = findFolder(fileNode, convert.folder);
+            if (way.isEmpty()) {
+                err() << "Folder not found: " << convert.folder << '\n';
+                return 1;
+            }
+            root = way.last();
         }
         err().flush();
         return runConvert(root, convert);
@@ -653,12 +646,12 @@ int main(int argc, char* argv[])
     if (command == QLatin1String("check"))
         return checkFile(document.handle(), fileNode, json);
     if (command == QLatin1String("items")) {
-        const PstFolderItemPtr folder = findFolder(fileNode, args.at(1));
-        if (!folder) {
+        const QList<PstFolderItemPtr> path = findFolder(fileNode, args.at(1));
+        if (path.isEmpty()) {
             err() << "Folder not found: " << args.at(1) << '\n';
             return 1;
         }
-        return listItems(folder, json);
+        return listItems(path.last(), json);
     }
     const std::shared_ptr<PstItem> item = loadItemById(document.handle(), id);
     if (!item) {

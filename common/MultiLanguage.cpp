@@ -41,6 +41,16 @@ MultiLanguage::MultiLanguage()
     QCoreApplication::installTranslator(qtTranslator);
 }
 
+QString MultiLanguage::plural(const char* context, const char* sourceText, int n)
+{
+    const QString translated = QCoreApplication::translate(context, sourceText, nullptr, n);
+    QString english = QString::fromUtf8(sourceText);
+    english.replace(QLatin1String("%n"), QString::number(n));
+    if (translated != english)
+        return translated;
+    return english.replace(QLatin1String("(s)"), n == 1 ? QString() : QStringLiteral("s"));
+}
+
 QString MultiLanguage::languageCode(int index) { return QString::fromLatin1(languageFor(index).code); }
 
 int MultiLanguage::localizationCode(int index) { return languageFor(index).localizationCode; }

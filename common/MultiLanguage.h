@@ -20,6 +20,12 @@ public:
     static QString languageCode(int index);
     static int localizationCode(int index);
 
+    // A translated text with a count: Qt's plural form ("%n") as a
+    // translation gives it. Without one, the English source's "(s)" becomes
+    // "" for one and "s" otherwise ("%n item(s)": "1 item", "2 items").
+    // Mark the source with QT_TRANSLATE_N_NOOP(context, text).
+    static QString plural(const char* context, const char* sourceText, int n);
+
 signals:
     void languageChanged();
 

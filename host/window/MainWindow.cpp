@@ -43,7 +43,7 @@ const QList<Module>& modules()
         {"xps", {".xps", ".oxps"}, QT_TRANSLATE_NOOP("MainWindow", "XPS Reader"), QT_TRANSLATE_NOOP("MainWindow", "XPS Files (%1)")},
         {"visio", {".vsd", ".vsdx", ".vdx"}, QT_TRANSLATE_NOOP("MainWindow", "Visio Reader"),
          QT_TRANSLATE_NOOP("MainWindow", "Visio Files (%1)")},
-        {"pst", {".pst"}, QT_TRANSLATE_NOOP("MainWindow", "PST Reader"),
+        {"pst", {".pst", ".ost"}, QT_TRANSLATE_NOOP("MainWindow", "PST Reader"),
          QT_TRANSLATE_NOOP("MainWindow", "Outlook PST Files (%1)")},
         {"winmail", {".dat", ".tnef"}, QT_TRANSLATE_NOOP("MainWindow", "Winmail Reader"),
          QT_TRANSLATE_NOOP("MainWindow", "Winmail Files (%1)")},

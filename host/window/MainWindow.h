@@ -95,6 +95,8 @@ private:
 
     bool isEdition(const char* editionId) const;
     bool ensurePstModuleWidget();
+    // Whether a file goes to the PST page: whatever the PST module's
+    // plug-in reads (.pst, .ost).
     bool isPstModuleFile(const QString& path) const;
     bool isAllowedInActiveModule(const QString& path) const;
     void buildHomePage();

@@ -7,6 +7,29 @@
 #include <QMutexLocker>
 #include <QStringList>
 
+#include <cstdlib>
+
+namespace {
+
+// The attachment at the same place when its id still matches, else the first
+// with that id.
+pst_item_attach* findAttachment(pst_item* item, const Attachment& attachment)
+{
+    pst_item_attach* match = nullptr;
+    int position = 0;
+    for (pst_item_attach* a = item->attach; a; a = a->next, ++position) {
+        if (a->i_id != attachment.id)
+            continue;
+        if (position == attachment.position)
+            return a;
+        if (!match)
+            match = a;
+    }
+    return match;
+}
+
+} // namespace
+
 PstItem::PstItem()
     : m_name(QStringLiteral("未初始化"))
 {
@@ -148,6 +171,37 @@ PstItemBody PstItem::loadBody() const
     return body;
 }
 
+QByteArray PstItem::attachmentBytes(pst_file* pf, pst_item_attach* attach)
+{
+    pst_binary bin = pstAttachToMemChecked(pf, attach);
+    QByteArray bytes;
+    if (bin.size && bin.data)
+        bytes = QByteArray(bin.data, qsizetype(bin.size));
+    std::free(bin.data);
+    return bytes;
+}
+
+bool PstItem::withAttachment(const Attachment& attachment,
+                             const std::function<void(pst_file*, pst_item_attach*)>& use) const
+{
+    bool found = false;
+    parseAgain([&](pst_file* pf, pst_item* item) {
+        if (pst_item_attach* a = findAttachment(item, attachment)) {
+            found = true;
+            use(pf, a);
+        }
+    });
+    return found;
+}
+
+QByteArray PstItem::loadAttachmentData(const Attachment& attachment) const
+{
+    QByteArray bytes;
+    if (!attachment.embeddedMessage)
+        withAttachment(attachment, [&](pst_file* pf, pst_item_attach* a) { bytes = attachmentBytes(pf, a); });
+    return bytes;
+}
+
 void PstItem::addChild(std::shared_ptr<PstItem> child)
 {
     if (!child)
@@ -202,6 +256,7 @@ void PstItem::copyBaseInto(PstItem& copy) const
     copy.m_document = m_document;
     copy.m_descriptor = m_descriptor;
     copy.m_fields = m_fields;
+    copy.m_attachments = m_attachments;
     copy.m_searchText = m_searchText;
     copy.m_dirty = m_dirty;
     for (const auto& child : m_children)

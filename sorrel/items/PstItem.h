@@ -12,6 +12,7 @@
 
 #include <libpst/libpst.h>
 
+#include <QByteArray>
 #include <QCoreApplication>
 #include <QList>
 #include <QMap>
@@ -31,6 +32,21 @@ enum class PstItemKind : int32_t {
     Task = 4,
     Note = 5,
     Folder = 6,
+};
+
+// One attachment of an item, shared between an item and its clones. It names
+// the attachment only; its bytes are read from the file when needed
+// (PstItem::loadAttachmentData) and never kept.
+struct Attachment {
+    QString name;       // long file name, else short file name; "<subject>.eml" for a message
+    uint64_t id = 0;    // libpst i_id: finds the attachment again in a later parse
+    QString contentId;  // empty when absent
+    // Place in libpst's attachment list. libpst gives every attachment whose
+    // bytes sit inline the i_id 0, so the id alone cannot tell them apart.
+    int position = -1;
+    // A message attached as such (attach method 5): it has no bytes of its
+    // own and is saved as an .eml file.
+    bool embeddedMessage = false;
 };
 
 // One box of a detail page: a title and its label/value rows.
@@ -95,6 +111,21 @@ public:
     // the object no longer parses. Takes the library lock.
     PstItemBody loadBody() const;
 
+    // Attachments of every kind: appointments carry invitations, tasks and
+    // notes files, as mails do.
+    const QList<std::shared_ptr<Attachment>>& attachments() const { return m_attachments; }
+    bool hasAttachments() const { return !m_attachments.isEmpty(); }
+    void addAttachment(std::shared_ptr<Attachment> a) { m_attachments.append(std::move(a)); }
+    // The bytes of an attachment of this item, read from the file; empty when
+    // the file is closed, the item no longer parses, libpst has no bytes or
+    // the attachment is a message. Takes the library lock.
+    QByteArray loadAttachmentData(const Attachment& attachment) const;
+    // Parses the item again and runs use on libpst's record of the
+    // attachment with the library lock held; false when the file is closed,
+    // the item no longer parses or the attachment is no longer there.
+    bool withAttachment(const Attachment& attachment,
+                        const std::function<void(pst_file*, pst_item_attach*)>& use) const;
+
     std::shared_ptr<PstItem> parent() const { return m_parent.lock(); }
     void setParent(const std::shared_ptr<PstItem>& parent) { m_parent = parent; }
     void addChild(std::shared_ptr<PstItem> child);
@@ -123,6 +154,8 @@ protected:
     // clones the children into it.
     void copyBaseInto(PstItem& copy) const;
     void markDirty();
+    // libpst's bytes of one attachment of a parsed item; empty when it has none.
+    static QByteArray attachmentBytes(pst_file* pf, pst_item_attach* attach);
     // Base buildSearchText parts: title, subject, every value in key order.
     QStringList baseSearchParts() const;
 
@@ -136,6 +169,7 @@ private:
     std::weak_ptr<PstItem> m_parent;
     pst_desc_tree* m_descriptor = nullptr;
     Fields m_fields;
+    QList<std::shared_ptr<Attachment>> m_attachments;
     mutable QString m_searchText;
     mutable bool m_dirty = true;
 };

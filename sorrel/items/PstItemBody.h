@@ -18,6 +18,8 @@ struct PstItemBody {
     QString searchText() const;
 };
 
-// The body of a parsed libpst item. Every body read goes through here. Call
-// with pstLibraryMutex() held: decoding may use libpst's charset conversion.
+// The body of a parsed libpst item. Every body read goes through here. An
+// item with neither plain nor HTML body gets the content of its compressed
+// RTF body: encapsulated HTML as HTML, other RTF as plain text. Call with
+// pstLibraryMutex() held: decoding may use libpst's charset conversion.
 PstItemBody pstReadItemBody(pst_file* pf, pst_item* item);

@@ -14,6 +14,8 @@
 
 namespace {
 
+constexpr int kMaxEmbeddedNameLength = 120;
+
 // "Base" itself or "Base.anything", ignoring letter case.
 bool isClassOrSubclass(const char* cls, const char* base)
 {
@@ -26,7 +28,15 @@ bool hasText(const pst_string& s)
     return s.str && *s.str;
 }
 
-std::shared_ptr<PstItem> buildMail(pst_item* item)
+// Whether libpst names the mail's sender only by an Exchange directory path
+// ("/O=...") or not at all: its SMTP address is then read from the item.
+bool lacksSenderAddress(const pst_item* item)
+{
+    const char* addr = item->email ? item->email->sender_address.str : nullptr;
+    return !addr || !*addr || strncasecmp(addr, "/O=", 3) == 0;
+}
+
+std::shared_ptr<PstItem> buildMail(pst_item* item, const PstExtraProperties& extra)
 {
     pst_item_email* e = item->email;
     if (!e)
@@ -39,6 +49,15 @@ std::shared_ptr<PstItem> buildMail(pst_item* item)
     // libpst keeps PR_SENT_REPRESENTING_EMAIL_ADDRESS in sender_address;
     // outlook_sender is the binary search key ("SMTP:ANN@EXAMPLE.COM").
     mail->setTextField(item, e->sender_address, PstKey::SenderAddr);
+    if (mail->senderAddr().isEmpty()) {
+        for (const auto& smtp : {extra.sentRepresentingSmtpAddress, extra.senderSmtpAddress}) {
+            if (smtp && !smtp->trimmed().isEmpty()) {
+                QByteArray bytes = smtp->trimmed();  // NUL-terminated copy for the decoder
+                mail->setTextField(item, pst_string{0, bytes.data()}, PstKey::SenderAddr);
+                break;
+            }
+        }
+    }
     mail->setTextField(item, e->sentto_address, PstKey::Recipients);
     mail->setTextField(item, e->cc_address, PstKey::Cc);
     mail->setTextField(item, e->bcc_address, PstKey::Bcc);
@@ -46,24 +65,54 @@ std::shared_ptr<PstItem> buildMail(pst_item* item)
     mail->setDateField(e->arrival_date, PstKey::ArrivalDate);
     mail->setDateField(e->report_time, PstKey::ReportTime);
 
-    // A nameless attachment (an embedded message, say) is skipped; the ones
-    // after it are still listed.
+    return mail;
+}
+
+// A message attached as such is named by its subject, made fit for a file
+// name: no path separators or control characters, not overly long.
+QString embeddedMessageName(pst_file* pf, pst_item_attach* attach)
+{
+    QString subject;
+    if (pst_item* inner = pstParseEmbeddedChecked(pf, attach)) {
+        const pst_string& s = hasText(inner->subject) || !inner->email ? inner->subject
+                                                                       : inner->email->processed_subject;
+        subject = decodeText(inner, s);
+        pst_freeItem(inner);
+    }
+    for (QChar& c : subject) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\'))
+            c = QLatin1Char('_');
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = QLatin1Char(' ');
+    }
+    subject = subject.simplified().left(kMaxEmbeddedNameLength);
+    return (subject.isEmpty() ? QStringLiteral("message") : subject) + QStringLiteral(".eml");
+}
+
+// The item's attachments in libpst's order. One without any file name is
+// skipped (the ones after it are still listed); a message attached as such
+// is listed under its subject.
+void addAttachments(PstItem& record, pst_file* pf, pst_item* item)
+{
     int position = 0;
     for (pst_item_attach* a = item->attach; a; a = a->next, ++position) {
-        const pst_string* name = hasText(a->filename2) ? &a->filename2
-                                 : hasText(a->filename1) ? &a->filename1
-                                                         : nullptr;
-        if (!name)
-            continue;
         auto att = std::make_shared<Attachment>();
-        att->name = decodeText(item, *name);
+        if (a->method == PST_ATTACH_EMBEDDED) {
+            att->name = embeddedMessageName(pf, a);
+            att->embeddedMessage = true;
+        } else if (const pst_string* name = hasText(a->filename2)   ? &a->filename2
+                                            : hasText(a->filename1) ? &a->filename1
+                                                                    : nullptr) {
+            att->name = decodeText(item, *name);
+        } else {
+            continue;
+        }
         att->id = a->i_id;
         att->position = position;
         if (a->content_id.str)
             att->contentId = QString::fromUtf8(a->content_id.str);
-        mail->addAttachment(std::move(att));
+        record.addAttachment(std::move(att));
     }
-    return mail;
 }
 
 std::shared_ptr<PstItem> buildContact(pst_item* item)
@@ -197,16 +246,19 @@ std::shared_ptr<PstItem> pstBuildItem(pst_file* pf, pst_desc_tree* d, pst_item* 
     std::shared_ptr<PstItem> record;
     switch (pstClassifyMessageClass(item->ascii_type)) {
     case PstMessageClassKind::None: break;
-    case PstMessageClassKind::Mail: record = buildMail(item); break;
+    case PstMessageClassKind::Mail: record = buildMail(item, extra); break;
     case PstMessageClassKind::Contact: record = buildContact(item); break;
     case PstMessageClassKind::Journal: record = buildJournal(item, extra); break;
     case PstMessageClassKind::Calendar: record = buildCalendar(item); break;
     case PstMessageClassKind::Note: record = buildNote(item); break;
     case PstMessageClassKind::Task: record = buildTask(item, extra); break;
     }
-    // Every kind carries its descriptor id: the key that finds it again.
-    if (record)
+    // Every kind carries its descriptor id (the key that finds it again)
+    // and its attachments.
+    if (record) {
         record->setId(d ? d->d_id : 0);
+        addAttachments(*record, pf, item);
+    }
     return record;
 }
 
@@ -217,7 +269,8 @@ std::shared_ptr<PstItem> createItemRecord(pst_file* pf, pst_desc_tree* d, pst_it
     PstExtraProperties extra;
     if (pf && d) {
         const PstMessageClassKind k = pstClassifyMessageClass(item->ascii_type);
-        if (k == PstMessageClassKind::Task || k == PstMessageClassKind::Journal)
+        if (k == PstMessageClassKind::Task || k == PstMessageClassKind::Journal
+            || (k == PstMessageClassKind::Mail && lacksSenderAddress(item)))
             extra = pstReadExtraProperties(pf, d);
     }
     return pstBuildItem(pf, d, item, extra);

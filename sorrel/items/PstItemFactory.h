@@ -30,11 +30,13 @@ PstMessageClassKind pstClassifyMessageClass(const char* messageClass);
 // The record for a parsed item, or null when it becomes none (no item, no
 // class, a kind whose libpst part is missing). Folders are no items: a parsed
 // folder gives null too; the folder layer makes their records. Reads the task
-// and journal properties itself when the item needs them. The caller frees the libpst item afterwards,
-// sets depth and descriptor and links the record into its tree.
+// and journal properties, and a sender's SMTP address where libpst has only
+// an Exchange path, itself when the item needs them. The caller frees the
+// libpst item afterwards, sets depth and descriptor and links the record
+// into its tree.
 std::shared_ptr<PstItem> createItemRecord(pst_file* pf, pst_desc_tree* d, pst_item* item);
 
-// The same with the task and journal properties already read.
+// The same with those properties already read.
 std::shared_ptr<PstItem> pstBuildItem(pst_file* pf, pst_desc_tree* d, pst_item* item,
                                       const PstExtraProperties& extra);
 

@@ -243,3 +243,8 @@ std::shared_ptr<PstItem> PstNoteItem::clone() const
     copyBaseInto(*copy);
     return copy;
 }
+
+QList<InfoSection> PstNoteItem::infoSections(const PstItemBody& body) const
+{
+    return {{tr("Notes"), {row(QString(), body.text())}}};
+}

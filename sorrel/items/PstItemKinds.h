@@ -76,9 +76,11 @@ private:
 };
 
 class PstNoteItem : public PstItem {
+    Q_DECLARE_TR_FUNCTIONS(PstNoteItem)
 public:
     PstItemKind kind() const override { return PstItemKind::Note; }
     QString iconPath() const override;
     qint64 sortTime() const override;  // "createDate"
     std::shared_ptr<PstItem> clone() const override;
+    QList<InfoSection> infoSections(const PstItemBody& body) const override;  // the note's text
 };

@@ -9,8 +9,6 @@
 #include <QRegularExpression>
 #include <QStringList>
 
-#include <cstdlib>
-
 namespace {
 
 PstMailItem::HtmlToText& installedHtmlToText()
@@ -150,34 +148,6 @@ bool isInlineImageName(const QString& name)
     return false;
 }
 
-// libpst's bytes of one attachment; empty when libpst has none.
-QByteArray loadBytes(pst_file* pf, pst_item_attach* a)
-{
-    pst_binary bin = pstAttachToMemChecked(pf, a);
-    QByteArray bytes;
-    if (bin.size && bin.data)
-        bytes = QByteArray(bin.data, qsizetype(bin.size));
-    std::free(bin.data);
-    return bytes;
-}
-
-// The attachment at the same place when its id still matches, else the first
-// with that id.
-pst_item_attach* findAttachment(pst_item* item, const Attachment& attachment)
-{
-    pst_item_attach* match = nullptr;
-    int position = 0;
-    for (pst_item_attach* a = item->attach; a; a = a->next, ++position) {
-        if (a->i_id != attachment.id)
-            continue;
-        if (position == attachment.position)
-            return a;
-        if (!match)
-            match = a;
-    }
-    return match;
-}
-
 } // namespace
 
 QString PstMailItem::title() const
@@ -267,7 +237,7 @@ QString PstMailItem::fieldText(PstSearchField field, const PstItemBody& body) co
         return body.searchText();
     case PstSearchField::Attachment: {
         QStringList names;
-        for (const auto& a : m_attachments)
+        for (const auto& a : attachments())
             names << a->name;
         return names.join(QLatin1Char(' '));
     }
@@ -288,7 +258,7 @@ QString PstMailItem::buildSearchText() const
     add(recipients());
     add(cc());
     add(bcc());
-    for (const auto& a : m_attachments) {
+    for (const auto& a : attachments()) {
         add(a->name);
         add(a->contentId);
     }
@@ -299,18 +269,7 @@ std::shared_ptr<PstItem> PstMailItem::clone() const
 {
     auto copy = std::make_shared<PstMailItem>();
     copyBaseInto(*copy);
-    copy->m_attachments = m_attachments;
     return copy;
-}
-
-QByteArray PstMailItem::loadAttachmentData(const Attachment& attachment) const
-{
-    QByteArray bytes;
-    parseAgain([&](pst_file* pf, pst_item* item) {
-        if (pst_item_attach* a = findAttachment(item, attachment))
-            bytes = loadBytes(pf, a);
-    });
-    return bytes;
 }
 
 QString PstMailItem::plainBodyHtml(const QString& text)
@@ -344,12 +303,12 @@ QString PstMailItem::inlineCidImages(const QString& html) const
     // The referenced raster images, read once for this call only.
     QHash<const Attachment*, QByteArray> images;
     parseAgain([&](pst_file* pf, pst_item* item) {
-        for (const auto& a : m_attachments) {
+        for (const auto& a : attachments()) {
             if (!ids.contains(a->contentId) || !isInlineImageName(a->name))
                 continue;
             for (pst_item_attach* pa = item->attach; pa; pa = pa->next) {
                 if (pa->content_id.str && QString::fromUtf8(pa->content_id.str) == a->contentId) {
-                    const QByteArray bytes = loadBytes(pf, pa);
+                    const QByteArray bytes = attachmentBytes(pf, pa);
                     if (!bytes.isEmpty())
                         images.insert(a.get(), bytes);
                     break;
@@ -359,7 +318,7 @@ QString PstMailItem::inlineCidImages(const QString& html) const
     });
     for (auto it = cidSrc.globalMatch(html); it.hasNext();) {
         const QRegularExpressionMatch m = it.next();
-        for (const auto& a : m_attachments) {
+        for (const auto& a : attachments()) {
             const QByteArray bytes = images.value(a.get());
             if (a->contentId != m.captured(1) || bytes.isEmpty())
                 continue;

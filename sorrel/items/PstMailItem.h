@@ -1,23 +1,11 @@
 #pragma once
-// Mail records and their attachments.
+// Mail records.
 
 #include "sorrel/items/PstItem.h"
 
 #include <QByteArray>
 
 #include <functional>
-
-// One attachment of a mail, shared between a mail and its clones. It names
-// the attachment only; its bytes are read from the file when needed
-// (PstMailItem::loadAttachmentData) and never kept.
-struct Attachment {
-    QString name;       // long file name, else short file name
-    uint64_t id = 0;    // libpst i_id: finds the attachment again in a later parse
-    QString contentId;  // empty when absent
-    // Place in libpst's attachment list. libpst gives every attachment whose
-    // bytes sit inline the i_id 0, so the id alone cannot tell them apart.
-    int position = -1;
-};
 
 class PstMailItem : public PstItem {
     Q_DECLARE_TR_FUNCTIONS(PstMailItem)
@@ -30,14 +18,6 @@ public:
     QString fieldText(PstSearchField field, const PstItemBody& body) const override;
     std::shared_ptr<PstItem> clone() const override;
     QString buildSearchText() const override;
-
-    const QList<std::shared_ptr<Attachment>>& attachments() const { return m_attachments; }
-    bool hasAttachments() const { return !m_attachments.isEmpty(); }
-    void addAttachment(std::shared_ptr<Attachment> a) { m_attachments.append(std::move(a)); }
-    // The bytes of an attachment of this mail, read from the file; empty when
-    // the file is closed, the item no longer parses or libpst has no bytes.
-    // Takes the library lock.
-    QByteArray loadAttachmentData(const Attachment& attachment) const;
 
     QString sender() const;
     QString senderAddr() const;
@@ -67,7 +47,4 @@ public:
     using HtmlToText = std::function<QString(const QString&)>;
     static void setHtmlToText(HtmlToText convert);
     static QString htmlToText(const QString& html);
-
-private:
-    QList<std::shared_ptr<Attachment>> m_attachments;
 };

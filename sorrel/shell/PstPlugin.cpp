@@ -8,7 +8,8 @@ PstPlugin::PstPlugin(QObject* parent) : QObject(parent) {}
 
 PstPlugin::~PstPlugin() = default;
 
-QStringList PstPlugin::supportedExtensions() const { return {QStringLiteral(".pst")}; }
+// Offline folder files (.ost) share the format; libpst reads both.
+QStringList PstPlugin::supportedExtensions() const { return {QStringLiteral(".pst"), QStringLiteral(".ost")}; }
 
 QWidget* PstPlugin::createWidget(const QString& filePath, QWidget* parent, IDocumentWidgetHost* host,
                                  QString* errorMessage)

@@ -114,7 +114,8 @@ PstViewWidget::PstViewWidget(QWidget* parent, IDocumentWidgetHost* host)
     connectControllers();
 
     sortMenu = new ListViewSortMenu(this);
-    sortMenu->setFixedWidth(ui->btnSortBy->width());
+    // At least as wide as its button, wider when its entries need it.
+    sortMenu->setMinimumWidth(ui->btnSortBy->width());
     connect(ui->btnSortBy, &QPushButton::clicked, this, &PstViewWidget::showSortMenu);
     connect(sortMenu, &ListViewSortMenu::sortChanged, this, &PstViewWidget::onSortChanged);
     ui->btnSortBy->setText(ui->btnSortBy->text() + QStringLiteral("  \u2BC6  "));
@@ -133,7 +134,8 @@ PstViewWidget::~PstViewWidget()
 
 bool PstViewWidget::isPstPath(const QString& path)
 {
-    return path.endsWith(QLatin1String(".pst"), Qt::CaseInsensitive);
+    return path.endsWith(QLatin1String(".pst"), Qt::CaseInsensitive)
+           || path.endsWith(QLatin1String(".ost"), Qt::CaseInsensitive);
 }
 
 void PstViewWidget::openFile(QString path)
@@ -281,7 +283,7 @@ void PstViewWidget::openFilesFromDialog()
 {
     mw::logInfo(QStringLiteral("Click the open button."));
     const QStringList files = QFileDialog::getOpenFileNames(this, tr("Select File"), AppConfig::instance()->lastOpenPath(),
-                                                            tr("Outlook PST Files (*.pst)"));
+                                                            tr("Outlook Data Files (*.pst *.ost)"));
     if (files.isEmpty()) {
         mw::logInfo(QStringLiteral("Document deselected."));
         return;

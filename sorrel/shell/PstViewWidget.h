@@ -33,7 +33,8 @@ public:
     explicit PstViewWidget(QWidget* parent = nullptr, IDocumentWidgetHost* host = nullptr);
     ~PstViewWidget() override;
 
-    // Paths that count as PST files when dropped or chosen (suffix .pst, any case).
+    // Paths that count as Outlook data files when dropped or chosen (suffix
+    // .pst or .ost, any case).
     static bool isPstPath(const QString& path);
 
     PstTreeController* tree() const { return treeController; }

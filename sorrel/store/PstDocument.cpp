@@ -14,6 +14,11 @@
 
 #include <cstring>
 
+namespace {
+// Deeper folder chains are damage (or a loop in the descriptor tree).
+constexpr qsizetype kMaxFolderDepth = 1000;
+} // namespace
+
 PstDocument::PstDocument() : m_handle(makePstFileHandle()) {}
 
 QString PstDocument::failureText(Failure failure)
@@ -250,4 +255,51 @@ void pstLoadFolderChildren(PstFolderItem& folder, QList<PstFolderItemPtr>& subfo
         }
     }
     pstReportDamaged(folder, damaged);
+}
+
+QList<PstFolderItemPtr> pstFolderPathById(const PstFolderItemPtr& fileNode, uint64_t id)
+{
+    if (!fileNode || fileNode->depth() != 0 || !fileNode->handle() || !fileNode->descriptor())
+        return {};
+    fileNode->loadChildren();
+    pst_file* pf = fileNode->handle().get();
+    pst_desc_tree* top = fileNode->descriptor();
+    // The descriptors from the target up to a first-level one (the top of
+    // folders or a node after it in its sibling chain).
+    QList<pst_desc_tree*> way;
+    {
+        QMutexLocker lock(&pstLibraryMutex());
+        pst_desc_tree* node = pstFindDescriptor(pf, id);
+        for (; node && node->parent != top->parent; node = node->parent) {
+            way.prepend(node);
+            if (way.size() > kMaxFolderDepth)
+                return {};
+        }
+        if (!node)
+            return {};
+        pst_desc_tree* beside = top;
+        while (beside && beside != node)
+            beside = beside->next;
+        if (!beside)
+            return {};
+        way.prepend(node);
+    }
+    QList<PstFolderItemPtr> path;
+    for (const PstFolderItemPtr& first : fileNode->subfolders()) {
+        if (first->descriptor() == way.first())
+            path.append(first);
+    }
+    if (path.isEmpty())
+        return {};
+    for (qsizetype i = 1; i < way.size(); ++i) {
+        const PstFolderItemPtr& above = path.last();
+        PstFolderChild child = pstReadFolderChild(pf, way.at(i), *above);
+        if (child.outcome != PstChildOutcome::Folder)
+            return {};
+        auto folder = std::static_pointer_cast<PstFolderItem>(child.record);
+        folder->setChildLoader(pstLoadFolderChildren);
+        folder->setParent(above);
+        path.append(std::move(folder));
+    }
+    return path;
 }

@@ -44,3 +44,13 @@ private:
 // parse, are skipped. Takes the library lock per descriptor.
 void pstLoadFolderChildren(PstFolderItem& folder, QList<PstFolderItemPtr>& subfolders,
                            QList<std::shared_ptr<PstItem>>& items);
+
+// The folder with descriptor id `id` below a loaded file node, found through
+// the descriptor lookup: only the folders on its way down from the file
+// node are read, not their siblings. The list runs from the first level
+// below the file node down to that folder, each record linked to the one
+// above (the first level is the file node's own record), each with the child
+// loader; keep the list while the folder is used. Empty when the id names
+// no folder of the file, or one that is not shown or lies below one that is
+// not shown.
+QList<PstFolderItemPtr> pstFolderPathById(const PstFolderItemPtr& fileNode, uint64_t id);

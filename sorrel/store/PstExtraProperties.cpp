@@ -48,6 +48,8 @@ enum : uint32_t {
     kTaskComplete = 0x811C,
     kTaskOwner = 0x811F,
     kLogDuration = 0x8707,
+    kSenderSmtpAddress = 0x5D01,
+    kSentRepresentingSmtpAddress = 0x5D02,
 };
 
 bool isWanted(uint32_t id)
@@ -56,6 +58,7 @@ bool isWanted(uint32_t id)
     case kTaskStatus: case kPercentComplete: case kTaskStartDate: case kTaskDueDate:
     case kTaskDateCompleted: case kTaskActualEffort: case kTaskEstimatedEffort:
     case kTaskComplete: case kTaskOwner: case kLogDuration:
+    case kSenderSmtpAddress: case kSentRepresentingSmtpAddress:
         return true;
     default:
         return false;
@@ -75,8 +78,30 @@ void readDate(uint16_t type, const QByteArray& v, std::optional<FILETIME>& targe
     target = FILETIME{le32(v, 0), le32(v, 4)};
 }
 
+// A string value as libpst hands its own strings out: it ends at its first
+// NUL (files often store the terminator) and a Unicode one becomes UTF-8.
+std::optional<QByteArray> stringValue(uint16_t type, const QByteArray& v)
+{
+    if (type == 0x001F) {
+        QList<char16_t> units(v.size() / 2);
+        for (qsizetype i = 0; i < units.size(); ++i)
+            units[i] = le16(v, 2 * i);
+        const qsizetype end = units.indexOf(u'\0');
+        return QString::fromUtf16(units.constData(), end < 0 ? units.size() : end).toUtf8();
+    }
+    if (type == 0x001E) {
+        const qsizetype end = v.indexOf('\0');
+        return end < 0 ? v : v.left(end);
+    }
+    return std::nullopt;
+}
+
 void apply(PstExtraProperties& out, uint32_t id, uint16_t type, const QByteArray& v)
 {
+    if (id == kSentRepresentingSmtpAddress || id == kSenderSmtpAddress) {
+        (id == kSenderSmtpAddress ? out.senderSmtpAddress : out.sentRepresentingSmtpAddress) = stringValue(type, v);
+        return;
+    }
     if (id == kLogDuration) {
         int32_t minutes = out.journalDuration.value_or(0);
         readInt32(v, minutes);
@@ -104,20 +129,7 @@ void apply(PstExtraProperties& out, uint32_t id, uint16_t type, const QByteArray
             t.complete = le16(v, 0) != 0 ? 1 : 0;
         break;
     case kTaskOwner:
-        // Strings end at their first NUL (files often store the terminator)
-        // and Unicode ones become UTF-8, as libpst hands out its own strings.
-        if (type == 0x001F) {
-            QList<char16_t> units(v.size() / 2);
-            for (qsizetype i = 0; i < units.size(); ++i)
-                units[i] = le16(v, 2 * i);
-            const qsizetype end = units.indexOf(u'\0');
-            t.owner = QString::fromUtf16(units.constData(), end < 0 ? units.size() : end).toUtf8();
-        } else if (type == 0x001E) {
-            const qsizetype end = v.indexOf('\0');
-            t.owner = end < 0 ? v : v.left(end);
-        } else if (type == 0x0102) {
-            t.owner = v;
-        }
+        t.owner = type == 0x0102 ? std::optional<QByteArray>(v) : stringValue(type, v);
         break;
     default:
         break;

@@ -19,9 +19,14 @@ struct PstTaskRecord {
 struct PstExtraProperties {
     std::optional<PstTaskRecord> task;
     std::optional<int32_t> journalDuration;
+    // PR_SENT_REPRESENTING_SMTP_ADDRESS and PR_SENDER_SMTP_ADDRESS (UTF-8 or
+    // 8-bit as stored): a sender's Internet address where libpst only has
+    // its Exchange directory path.
+    std::optional<QByteArray> sentRepresentingSmtpAddress;
+    std::optional<QByteArray> senderSmtpAddress;
 };
 
-// Reads the task and journal properties of the object d; the caller holds pstLibraryMutex().
+// Reads the task, journal and sender address properties of the object d; the caller holds pstLibraryMutex().
 // A damaged or missing property context gives an empty result.
 PstExtraProperties pstReadExtraProperties(pst_file* pf, pst_desc_tree* d);
 

@@ -1,6 +1,7 @@
 #include "sorrel/store/PstFolderItem.h"
 
 #include "common/Log.h"
+#include "common/MultiLanguage.h"
 #include "sorrel/store/PstFolderIndex.h"
 #include "sorrel/items/PstTextDecoding.h"
 
@@ -141,7 +142,8 @@ QString PstFolderItem::damagedText() const
 QString PstFolderItem::countSuffix() const
 {
     const int n = itemCount();
-    return n > 0 ? QStringLiteral(" (%2 items)").arg(n) : QString();
+    return n > 0 ? MultiLanguage::plural("PstFolderItem", QT_TRANSLATE_N_NOOP("PstFolderItem", " (%n item(s))"), n)
+                 : QString();
 }
 
 PstFolderItemPtr PstFolderItem::fileNode()

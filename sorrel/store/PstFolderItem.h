@@ -72,7 +72,7 @@ public:
 
     // Items of the folder when loaded (or without loader), else 0.
     int itemCount() const;
-    QString countSuffix() const;  // " (12 items)" or empty
+    QString countSuffix() const;  // " (12 items)", " (1 item)" or empty
     // The file node above (the record whose parent is the invisible root or
     // which has no parent); itself for a file node.
     PstFolderItemPtr fileNode();

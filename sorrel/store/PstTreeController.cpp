@@ -2,6 +2,7 @@
 
 #include "common/Log.h"
 #include "common/Platform.h"
+#include "sorrel/store/PSTTreeView.h"
 #include "sorrel/store/PstDocument.h"
 #include "sorrel/store/PstTreeModel.h"
 #include "sorrel/store/PstTreeViewFilterModel.h"
@@ -51,12 +52,19 @@ PstTreeController::PstTreeController(QTreeView* view, QObject* parent)
         m_view->setHeaderHidden(true);
         m_view->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(m_view, &QAbstractItemView::pressed, this, &PstTreeController::onPressed);
+        // Moving through the tree with the keyboard shows each folder as a click does.
+        if (auto* tree = qobject_cast<PSTTreeView*>(m_view))
+            connect(tree, &PSTTreeView::currentChosenByKey, this, &PstTreeController::onPressed);
         connect(m_view, &QWidget::customContextMenuRequested, this, &PstTreeController::onContextMenuRequested);
     }
 
     // Parentless: the view may go before the controller.
     m_contextMenu = new QMenu;
+#ifdef Q_OS_WIN
     m_actShowInExplorer = m_contextMenu->addAction(tr("Show in Explorer"));
+#else
+    m_actShowInExplorer = m_contextMenu->addAction(tr("Show in File Manager"));
+#endif
     m_contextMenu->addSeparator();
     m_actCloseFile = m_contextMenu->addAction(tr("Close file"));
     connect(m_actShowInExplorer, &QAction::triggered, this, [this] {

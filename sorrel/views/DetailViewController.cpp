@@ -9,9 +9,11 @@ DetailViewController::DetailViewController(PSTStackedWidget* pane, const QString
     : QObject(parent), m_pane(pane)
 {
     m_mailView = new PstMailView(pane);
-    if (!tempDir.isEmpty())
-        m_mailView->setTemporaryDirectory(tempDir);
     m_infoView = new PstInfoView(pane);
+    if (!tempDir.isEmpty()) {
+        m_mailView->setTemporaryDirectory(tempDir);
+        m_infoView->setTemporaryDirectory(tempDir);
+    }
     pane->addWidget(m_mailView);
     pane->addWidget(m_infoView);
 }

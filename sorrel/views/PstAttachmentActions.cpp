@@ -4,7 +4,9 @@
 #include "common/Log.h"
 #include "common/Platform.h"
 #include "common/ProductProfile.h"
-#include "sorrel/items/PstMailItem.h"
+#include "sorrel/export/writers/MailWriter.h"
+#include "sorrel/export/writers/PstAttachmentIo.h"
+#include "sorrel/items/PstItem.h"
 #include "sorrel/views/PstAttachmentNames.h"
 
 #include <QCoreApplication>
@@ -14,8 +16,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
+#include <QSaveFile>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 
 namespace {
@@ -24,40 +28,88 @@ struct Tr {
     Q_DECLARE_TR_FUNCTIONS(PstMailView)
 };
 
-// Without permissions the user's umask decides, as for any saved file; with
-// them, a file created here gets them and one that was there is tightened.
-bool writeFile(const QString& path, const QByteArray& data,
+using Content = std::function<bool(QIODevice&)>;
+
+// Writes content to path through a save file: a file that was there is only
+// replaced when all of it was written, and nothing is left when there was
+// nothing to write. Without permissions the user's umask decides, as for any
+// saved file; with them, the file gets them.
+bool writeFile(const QString& path, const Content& content,
                std::optional<QFileDevice::Permissions> permissions = std::nullopt)
 {
-    QFile file(path);
-    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Truncate;
-    if (permissions ? !file.open(mode, *permissions) || !file.setPermissions(*permissions) : !file.open(mode))
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
         return false;
-    const bool ok = file.write(data) == data.size();
-    file.close();
-    return ok;
+    if (!content(file)) {
+        file.cancelWriting();
+        file.commit();  // drops what was written
+        return false;
+    }
+    return file.commit() && (!permissions || QFile::setPermissions(path, *permissions));
+}
+
+Content bytesContent(const QByteArray& bytes)
+{
+    return [bytes](QIODevice& out) { return !bytes.isEmpty() && out.write(bytes) == bytes.size(); };
+}
+
+// A message attached as such, as Internet mail through the mail writer.
+bool writeAttachedMessage(const PstItem& item, const Attachment& attachment, QIODevice& out)
+{
+    bool written = false;
+    item.withAttachment(attachment, [&](pst_file* pf, pst_item_attach* a) {
+        if (pst_item* message = pstattachments::parseEmbedded(pf, a)) {
+            written = mailwriter::writeMail(&out, pf, message);
+            pst_freeItem(message);
+        }
+    });
+    return written;
+}
+
+// What an attachment's file holds: its bytes, read once, or the attached message.
+Content contentOf(const PstItem& item, const Attachment& attachment)
+{
+    if (attachment.embeddedMessage)
+        return [&item, &attachment](QIODevice& out) { return writeAttachedMessage(item, attachment, out); };
+    return bytesContent(item.loadAttachmentData(attachment));
+}
+
+QString writeTemp(const Attachment& attachment, const Content& content, const QString& tempDir)
+{
+    // Only the user may read the copies: the directory is 0700, the files 0600.
+    const QString dir = QDir::toNativeSeparators(tempDir);
+    if (!ProductProfile::makePrivateDirectory(dir)) {
+        mw::logWarning(QStringLiteral("Attachment temp directory is not private to the user: %1").arg(dir));
+        return QString();
+    }
+    const QString path = dir + QDir::separator() + PstAttachmentNames::tempFileName(attachment.name, attachment.id);
+    if (!writeFile(path, content, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        mw::logWarning(QStringLiteral("Failed to write attachment temp file: %1").arg(path));
+        return QString();
+    }
+    return path;
 }
 
 } // namespace
 
 namespace PstAttachmentActions {
 
-std::shared_ptr<QMenu> attachmentMenu(const std::shared_ptr<PstMailItem>& mail, const QString& tempDir)
+std::shared_ptr<QMenu> attachmentMenu(const std::shared_ptr<PstItem>& item, const QString& tempDir)
 {
     auto menu = std::make_shared<QMenu>();
-    if (!mail)
+    if (!item)
         return menu;
-    for (const std::shared_ptr<Attachment>& a : mail->attachments()) {
+    for (const std::shared_ptr<Attachment>& a : item->attachments()) {
         QMenu* sub = menu->addMenu(a->name);
         QObject::connect(sub->addAction(Tr::tr("Open")), &QAction::triggered, sub,
-                         [mail, a, tempDir] { openAttachment(*mail, *a, tempDir); });
+                         [item, a, tempDir] { openAttachment(*item, *a, tempDir); });
         QObject::connect(sub->addAction(Tr::tr("Save As...")), &QAction::triggered, sub,
-                         [mail, a] { saveAttachmentAs(*mail, *a); });
+                         [item, a] { saveAttachmentAs(*item, *a); });
     }
-    if (mail->hasAttachments()) {
+    if (item->hasAttachments()) {
         menu->addSeparator();
         QObject::connect(menu->addAction(Tr::tr("Save All")), &QAction::triggered, menu.get(),
-                         [mail] { saveAllAttachments(*mail); });
+                         [item] { saveAllAttachments(*item); });
     }
     return menu;
 }
@@ -66,33 +118,21 @@ QString writeTempFile(const Attachment& attachment, const QByteArray& bytes, con
 {
     if (bytes.isEmpty())
         return QString();
-    // Only the user may read the copies: the directory is 0700, the files 0600.
-    const QString dir = QDir::toNativeSeparators(tempDir);
-    if (!ProductProfile::makePrivateDirectory(dir)) {
-        mw::logWarning(QStringLiteral("Attachment temp directory is not private to the user: %1").arg(dir));
-        return QString();
-    }
-    const QString path = dir + QDir::separator() + PstAttachmentNames::tempFileName(attachment.name, attachment.id);
-    if (!writeFile(path, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        mw::logWarning(QStringLiteral("Failed to write attachment temp file: %1").arg(path));
-        return QString();
-    }
-    return path;
+    return writeTemp(attachment, bytesContent(bytes), tempDir);
 }
 
-bool openAttachment(const PstMailItem& mail, const Attachment& attachment, const QString& tempDir)
+bool openAttachment(const PstItem& item, const Attachment& attachment, const QString& tempDir)
 {
-    const QString path = writeTempFile(attachment, mail.loadAttachmentData(attachment), tempDir);
+    const QString path = writeTemp(attachment, contentOf(item, attachment), tempDir);
     if (path.isEmpty())
         return false;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-bool saveAttachmentTo(const PstMailItem& mail, const Attachment& attachment, const QString& filePath)
+bool saveAttachmentTo(const PstItem& item, const Attachment& attachment, const QString& filePath)
 {
     // Nothing to write is a failure, not an empty "saved" file.
-    const QByteArray bytes = mail.loadAttachmentData(attachment);
-    if (bytes.isEmpty() || !writeFile(filePath, bytes)) {
+    if (!writeFile(filePath, contentOf(item, attachment))) {
         mw::logWarning(QStringLiteral("Attachment save failed."));
         return false;
     }
@@ -100,7 +140,7 @@ bool saveAttachmentTo(const PstMailItem& mail, const Attachment& attachment, con
     return true;
 }
 
-void saveAttachmentAs(const PstMailItem& mail, const Attachment& attachment)
+void saveAttachmentAs(const PstItem& item, const Attachment& attachment)
 {
     AppConfig* config = AppConfig::instance();
     const QString proposed = PstAttachmentNames::pathInDirectory(config->lastSavePath(), attachment.name, attachment.id);
@@ -108,22 +148,21 @@ void saveAttachmentAs(const PstMailItem& mail, const Attachment& attachment)
     if (chosen.isEmpty())
         return;
     config->setLastSavePath(QFileInfo(chosen).absolutePath());
-    if (saveAttachmentTo(mail, attachment, chosen))
+    if (saveAttachmentTo(item, attachment, chosen))
         Platform::revealInFileManager(chosen);
 }
 
-int saveAllAttachmentsTo(const PstMailItem& mail, const QString& dir)
+int saveAllAttachmentsTo(const PstItem& item, const QString& dir)
 {
     int written = 0;
-    for (const std::shared_ptr<Attachment>& a : mail.attachments()) {
-        const QByteArray bytes = mail.loadAttachmentData(*a);
-        if (!bytes.isEmpty() && writeFile(PstAttachmentNames::pathInDirectory(dir, a->name, a->id), bytes))
+    for (const std::shared_ptr<Attachment>& a : item.attachments()) {
+        if (writeFile(PstAttachmentNames::pathInDirectory(dir, a->name, a->id), contentOf(item, *a)))
             ++written;
     }
     return written;
 }
 
-void saveAllAttachments(const PstMailItem& mail)
+void saveAllAttachments(const PstItem& item)
 {
     AppConfig* config = AppConfig::instance();
     const QString dir = QFileDialog::getExistingDirectory(nullptr, Tr::tr("Select folder to save all attachments"),
@@ -131,7 +170,7 @@ void saveAllAttachments(const PstMailItem& mail)
     if (dir.isEmpty())
         return;
     config->setLastSavePath(dir);
-    saveAllAttachmentsTo(mail, dir);
+    saveAllAttachmentsTo(item, dir);
     Platform::revealInFileManager(dir);
     mw::logInfo(QStringLiteral("All attachments saved."));
 }

@@ -1,6 +1,8 @@
 #include "sorrel/views/PstInfoView.h"
 
+#include "common/ProductProfile.h"
 #include "sorrel/items/PstItem.h"
+#include "sorrel/views/PstAttachmentButton.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -65,13 +67,18 @@ void PstInfoLabel::addRow(const QString& label, const QString& value)
     verticalLayout_2->addLayout(row);
 }
 
-PstInfoView::PstInfoView(QWidget* parent) : QWidget(parent)
+namespace {
+// The name label and the attachments row come before the section boxes.
+constexpr int kFirstSection = 2;
+} // namespace
+
+PstInfoView::PstInfoView(QWidget* parent) : QWidget(parent), m_tempDir(ProductProfile::tempDirectory())
 {
     setWindowTitle(QStringLiteral("Form"));
     resize(487, 675);
     setStyleSheet(QStringLiteral(
         "QWidget { background: rgb(255, 255, 255); border: none; font-size: 12px; }\n"
-        "#name { font-size: 14px; font-weight: bold; }\n"));
+        "#name { font-size: 14px; font-weight: bold; }\n") + PstAttachmentButton::styleRules());
     auto* gridLayout = new QGridLayout(this);
     gridLayout->setObjectName(QStringLiteral("gridLayout"));
     gridLayout->setContentsMargins(0, 0, 0, 0);
@@ -90,6 +97,12 @@ PstInfoView::PstInfoView(QWidget* parent) : QWidget(parent)
     name->setAlignment(Qt::AlignCenter);
     name->setWordWrap(true);
     verticalLayout->addWidget(name);
+    auto* attachmentRow = new QHBoxLayout;
+    attachmentRow->addStretch(1);
+    attachmentBtn = new PstAttachmentButton(contents);
+    attachmentBtn->hide();
+    attachmentRow->addWidget(attachmentBtn);
+    verticalLayout->addLayout(attachmentRow);
     verticalLayout->addSpacerItem(new QSpacerItem(20, 40, QSizePolicy::Minimum, QSizePolicy::Expanding));
     scrollArea->setWidget(contents);
     gridLayout->addWidget(scrollArea, 0, 0);
@@ -100,10 +113,15 @@ QString PstInfoView::nameText() const
     return name->text();
 }
 
+QMenu* PstInfoView::attachmentMenu() const
+{
+    return attachmentBtn->attachmentMenu();
+}
+
 QList<PstInfoLabel*> PstInfoView::sections() const
 {
     QList<PstInfoLabel*> out;
-    for (int i = 1; i < verticalLayout->count(); ++i)
+    for (int i = kFirstSection; i < verticalLayout->count(); ++i)
         if (auto* box = qobject_cast<PstInfoLabel*>(verticalLayout->itemAt(i)->widget()))
             out.append(box);
     return out;
@@ -111,7 +129,7 @@ QList<PstInfoLabel*> PstInfoView::sections() const
 
 void PstInfoView::setItem(const std::shared_ptr<PstItem>& item)
 {
-    for (int i = verticalLayout->count() - 1; i >= 1; --i) {
+    for (int i = verticalLayout->count() - 1; i >= kFirstSection; --i) {
         QLayoutItem* entry = verticalLayout->itemAt(i);
         if (entry->spacerItem())
             continue;
@@ -120,6 +138,7 @@ void PstInfoView::setItem(const std::shared_ptr<PstItem>& item)
             w->deleteLater();
         delete entry;
     }
+    attachmentBtn->setItem(item, m_tempDir);
     if (!item)
         return;
     name->setText(item->title());
@@ -127,7 +146,7 @@ void PstInfoView::setItem(const std::shared_ptr<PstItem>& item)
     for (const InfoSection& section : sections) {
         QList<QPair<QString, QString>> rows;
         for (const auto& row : section.rows)
-            if (!row.second.isEmpty())
+            if (!row.second.trimmed().isEmpty())  // an HTML body may leave only blank lines
                 rows.append(row);
         if (rows.isEmpty())
             continue;

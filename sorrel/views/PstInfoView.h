@@ -1,14 +1,17 @@
 #pragma once
 // Detail page of contacts, appointments, journal entries, tasks and sticky
-// notes: the title in large bold type and one box per section of the
+// notes: the title in large bold type, the attachments button (open, save,
+// save all) when the item has attachments, and one box per section of the
 // record's infoSections(); empty rows and all-empty sections are left out.
 
 #include <QWidget>
 
 #include <memory>
 
+class PstAttachmentButton;
 class PstItem;
 class QLabel;
+class QMenu;
 class QScrollArea;
 class QVBoxLayout;
 
@@ -33,8 +36,11 @@ class PstInfoView : public QWidget
 public:
     explicit PstInfoView(QWidget* parent = nullptr);
     void setItem(const std::shared_ptr<PstItem>& item);
+    // Where opened attachments are written first.
+    void setTemporaryDirectory(const QString& dir) { m_tempDir = dir; }
 
     QString nameText() const;
+    QMenu* attachmentMenu() const;
     // The section boxes now shown, in order.
     QList<PstInfoLabel*> sections() const;
 
@@ -42,4 +48,6 @@ private:
     QScrollArea* scrollArea = nullptr;
     QVBoxLayout* verticalLayout = nullptr;
     QLabel* name = nullptr;
+    PstAttachmentButton* attachmentBtn = nullptr;
+    QString m_tempDir;
 };

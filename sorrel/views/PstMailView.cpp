@@ -4,14 +4,13 @@
 #include "sorrel/items/PstMailItem.h"
 #include "sorrel/items/PstTextDecoding.h"
 #include "sorrel/views/ElidedLabel.h"
-#include "sorrel/views/PstAttachmentActions.h"
+#include "sorrel/views/PstAttachmentButton.h"
 #include "sorrel/views/WebEngineView.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -22,11 +21,7 @@ const char kStyleSheet[] =
     " background: rgb(224, 224, 224); }\n"
     "#to, #toLabel { qproperty-alignment: AlignVCenter; color: rgb(100,100,100); }\n"
     "#fromLabel, #ccLabel, #bccLabel { color: rgb(100,100,100); }\n"
-    "#contentText { border: none; background: transparent; }\n"
-    "#attachmentBtn { padding: 4px 6px; background: rgb(255, 255, 255); border: 1px solid rgb(230,230,230);"
-    " border-radius: 5px; }\n"
-    "#attachmentBtn::menu-indicator { image: url(:/img/icons8-down-48.png); subcontrol-position: right center;"
-    " subcontrol-origin: padding; width: 20px; height: 20px; padding: 0px; margin: 0px; margin-left: -6px; }\n";
+    "#contentText { border: none; background: transparent; }\n";
 
 template <class Label>
 Label* makeLabel(QWidget* parent, const char* name, const QString& text)
@@ -47,7 +42,7 @@ PstMailView::PstMailView(QWidget* parent) : QWidget(parent), m_tempDir(ProductPr
     setWindowTitle(QStringLiteral("Form"));
     resize(433, 159);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    setStyleSheet(QLatin1String(kStyleSheet));
+    setStyleSheet(QLatin1String(kStyleSheet) + PstAttachmentButton::styleRules());
 
     auto* verticalLayout_2 = new QVBoxLayout(this);
     verticalLayout_2->setObjectName(QStringLiteral("verticalLayout_2"));
@@ -118,9 +113,7 @@ PstMailView::PstMailView(QWidget* parent) : QWidget(parent), m_tempDir(ProductPr
     subjectLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     subjectLabel->setWordWrap(true);
     subjectLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    attachmentBtn = new QPushButton(tr("Attachments"), headFrame);
-    attachmentBtn->setObjectName(QStringLiteral("attachmentBtn"));
-    attachmentBtn->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    attachmentBtn = new PstAttachmentButton(headFrame);
     horizontalLayout_3->addWidget(subjectLabel);
     horizontalLayout_3->addSpacerItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
     horizontalLayout_3->addWidget(attachmentBtn);
@@ -137,6 +130,11 @@ PstMailView::PstMailView(QWidget* parent) : QWidget(parent), m_tempDir(ProductPr
 }
 
 PstMailView::~PstMailView() = default;
+
+QMenu* PstMailView::attachmentMenu() const
+{
+    return attachmentBtn->attachmentMenu();
+}
 
 void PstMailView::setItem(const std::shared_ptr<PstItem>& item)
 {
@@ -155,19 +153,7 @@ void PstMailView::setItem(const std::shared_ptr<PstItem>& item)
     toLabel->show();
     dateLabel->show();
 
-    disconnect(m_menuConnection);
-    if (mail->hasAttachments()) {
-        m_menu = PstAttachmentActions::attachmentMenu(mail, m_tempDir);
-        attachmentBtn->setText(tr("Attachments (%1)").arg(mail->attachments().size()));
-        attachmentBtn->show();
-        m_menuConnection = connect(attachmentBtn, &QPushButton::clicked, this, [this] {
-            if (m_menu)
-                m_menu->popup(attachmentBtn->mapToGlobal(QPoint(0, attachmentBtn->height())));
-        });
-    } else {
-        m_menu.reset();
-        attachmentBtn->hide();
-    }
+    attachmentBtn->setItem(mail, m_tempDir);
 
     m_body->setZoomFactor(1);
     m_body->showLoading();

@@ -8,11 +8,11 @@
 #include <memory>
 
 class ElidedLabel;
+class PstAttachmentButton;
 class PstItem;
 class QFrame;
 class QLabel;
 class QMenu;
-class QPushButton;
 class WebEngineView;
 
 class PstMailView : public QWidget
@@ -28,7 +28,7 @@ public:
     void setTemporaryDirectory(const QString& dir) { m_tempDir = dir; }
 
     WebEngineView* bodyView() const { return m_body; }
-    QMenu* attachmentMenu() const { return m_menu.get(); }
+    QMenu* attachmentMenu() const;
 
 private:
     QFrame* headFrame = nullptr;
@@ -40,9 +40,7 @@ private:
     ElidedLabel* ccLabel = nullptr;
     ElidedLabel* bccLabel = nullptr;
     ElidedLabel* subjectLabel = nullptr;
-    QPushButton* attachmentBtn = nullptr;
+    PstAttachmentButton* attachmentBtn = nullptr;
     WebEngineView* m_body = nullptr;
-    std::shared_ptr<QMenu> m_menu;
-    QMetaObject::Connection m_menuConnection;
     QString m_tempDir;
 };

@@ -89,6 +89,11 @@ GenerateResult generateMailbox(const QString &path, const GenerateOptions &o)
         m.subject = QStringLiteral("%1 %2 #%3").arg(g.words(12).trimmed(), g.words(10).trimmed()).arg(i + 1);
         m.senderName = from;
         m.senderEmail = mailOf(from);
+        if (o.exchangeEvery > 0 && (i + 1) % o.exchangeEvery == 0) {
+            m.props.setText(tag::SentRepresentingEmailAddress,
+                            QStringLiteral("/o=Generated/ou=Exchange/cn=Recipients/cn=") + from.toLower().remove(' '));
+            m.props.setText(PropKey(0x5D02), m.senderEmail);
+        }
         m.recipients = {{to, mailOf(to)}};
         m.sent = base.addSecs(qint64(i) * 600);
         m.received = m.sent.addSecs(30);

@@ -11,6 +11,9 @@ struct GenerateOptions {
     int htmlSize = 0;           // bytes of HTML body per mail (0: none)
     int attachEvery = 10;       // every n-th mail carries an attachment (0: none)
     int attachSize = 20 * 1024;
+    // Every n-th mail's sender is known only by an Exchange directory path,
+    // with its SMTP address in PR_SENT_REPRESENTING_SMTP_ADDRESS (0: none).
+    int exchangeEvery = 0;
     int contacts = 0, appointments = 0, tasks = 0, journal = 0, notes = 0;
     quint32 seed = 1;
     pstw::PstFormat format = pstw::PstFormat::Unicode;

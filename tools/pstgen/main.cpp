@@ -24,13 +24,14 @@ int main(int argc, char **argv)
     const QCommandLineOption html = num("html-size", "HTML body bytes per mail (default 0: none).");
     const QCommandLineOption every = num("attach-every", "Every n-th mail has an attachment (default 10, 0 none).");
     const QCommandLineOption asize = num("attach-size", "Attachment bytes (default 20480).");
+    const QCommandLineOption exchange = num("exchange-every", "Every n-th mail's sender has only an Exchange path and an SMTP property (default 0, none).");
     const QCommandLineOption contacts = num("contacts", "Number of contacts.");
     const QCommandLineOption appts = num("appointments", "Number of appointments.");
     const QCommandLineOption tasks = num("tasks", "Number of tasks.");
     const QCommandLineOption journal = num("journal", "Number of journal entries.");
     const QCommandLineOption notes = num("notes", "Number of sticky notes.");
     const QCommandLineOption seed = num("seed", "Random seed (default 1).");
-    p.addOptions({demo, out, ansi, comp, mails, folders, body, html, every, asize, contacts, appts, tasks, journal, notes, seed});
+    p.addOptions({demo, out, ansi, comp, mails, folders, body, html, every, asize, exchange, contacts, appts, tasks, journal, notes, seed});
     p.process(app);
 
     const pstw::PstFormat format = p.isSet(ansi) ? pstw::PstFormat::Ansi : pstw::PstFormat::Unicode;
@@ -62,6 +63,7 @@ int main(int argc, char **argv)
     get(html, o.htmlSize);
     get(every, o.attachEvery);
     get(asize, o.attachSize);
+    get(exchange, o.exchangeEvery);
     get(contacts, o.contacts);
     get(appts, o.appointments);
     get(tasks, o.tasks);

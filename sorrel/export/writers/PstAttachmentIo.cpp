@@ -1,11 +1,7 @@
 #include "sorrel/export/writers/PstAttachmentIo.h"
 
+#include "sorrel/items/PstRtf.h"
 #include "sorrel/store/PstSafeParse.h"
-
-// lzfu.h declares a C function without a C++ guard.
-extern "C" {
-#include <libpst/lzfu.h>
-}
 
 #include <cstdlib>
 #include <cstring>
@@ -61,15 +57,9 @@ pst_item* parseEmbedded(pst_file* pf, pst_item_attach* attach)
 
 QByteArray decompressRtf(const pst_binary& compressed)
 {
-    if (!compressed.data || compressed.size == 0 || compressed.size > 0xFFFFFFFFu)
-        return {};
-    size_t size = 0;
-    char* rtf = pst_lzfu_decompress(compressed.data, uint32_t(compressed.size), &size);
-    QByteArray result;
-    if (rtf && size)
-        result = QByteArray(rtf, qsizetype(size));
-    std::free(rtf);
-    return result;
+    // Through the header checks the viewer's bodies use: a damaged raw size
+    // must not make libpst allocate gigabytes.
+    return PstRtf::decompress(compressed.data, compressed.size);
 }
 
 } // namespace pstattachments

@@ -181,7 +181,7 @@ void TestMainWindow::pstPageHoldsTheModuleWidget()
     QCOMPARE(module->findChild<QLabel*>(QStringLiteral("label"))->text(), QStringLiteral("Add or drag files here"));
     QCOMPARE(module->findChild<QPushButton*>(QStringLiteral("btnOpenFile"))->text(), QString::fromUtf8("＋ Add File(s)"));
     QCOMPARE(window->documentPluginManager()->openFileFilter(),
-             QStringLiteral("Supported Documents (*.pst);;All Files (*)"));
+             QStringLiteral("Supported Documents (*.ost *.pst);;All Files (*)"));
     QCOMPARE(window->windowTitle(), QStringLiteral("Marrowin"));
     QCOMPARE(QImage(QStringLiteral(":/img/icons/pst_icon.ico")).size(), QSize(48, 48)); // the window icon decodes
     QVERIFY(!window->findChild<QWidget*>(QStringLiteral("toolbarWidget"))->isVisibleTo(window.get()));
@@ -193,28 +193,33 @@ void TestMainWindow::routesOpenedFiles()
     auto window = windowWithModule();
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("mail")));
     const QString upper = touch(dir.filePath(QStringLiteral("mail/OLD MAIL.PST")));
+    const QString offline = touch(dir.filePath(QStringLiteral("mail/mailbox.ost")));
     const QString pdf = touch(dir.filePath(QStringLiteral("mail/report.pdf")));
 
     QSignalSpy handed(window->pstWidget(), SIGNAL(fileAccessRequested(QString)));
     window->openFile(upper);
+    window->openFile(offline);
     window->openFile(dir.filePath(QStringLiteral("mail/missing.pst")));
     window->openFile(pdf);
     window->openFile(QString());
-    // The module's queue tries the one file it got; that file is no PST file.
+    // The module's queue tries the two files it got (.pst and .ost, both in
+    // its page, none in a tab of its own); they are no Outlook files.
     QObject* queue = window->pstWidget()->findChild<QObject*>(QStringLiteral("treeController"));
     QVERIFY(queue);
     QTRY_VERIFY(!queue->property("busy").toBool());
-    QTRY_COMPARE(boxes.boxes.size(), 3);
+    QTRY_COMPARE(boxes.boxes.size(), 4);
 
-    // The module's box may come while the host's boxes are still up.
+    // The module's boxes may come while the host's boxes are still up.
     QStringList shown = boxes.boxes;
     shown.sort();
     QCOMPARE(shown, QStringList({QStringLiteral("Open Failed / File does not exist. [%1]")
                                      .arg(dir.filePath(QStringLiteral("mail/missing.pst"))),
                                  QStringLiteral("Unsupported Format / No document plugin can open this file. [%1]").arg(pdf),
+                                 QStringLiteral("Warning / Error opening file."),
                                  QStringLiteral("Warning / Error opening file.")}));
-    QCOMPARE(handed.count(), 1);
+    QCOMPARE(handed.count(), 2);
     QCOMPARE(handed.at(0).at(0).toString(), upper);
+    QCOMPARE(handed.at(1).at(0).toString(), offline);
     const QString log = readLog();
     QVERIFY2(log.contains(QStringLiteral("Open file:") + upper), qPrintable(log));
     QVERIFY(log.contains(QStringLiteral("File not found:") + dir.filePath(QStringLiteral("mail/missing.pst"))));

@@ -481,7 +481,12 @@ void TestItemRecords::noteKeys()
     QCOMPARE(r->date(PstKey::ModifyDate), qint64(600));
     QCOMPARE(r->sortTime(), qint64(500));
     QCOMPARE(r->iconPath(), QStringLiteral(":/img/notepaper@3x.png"));
-    QVERIFY(r->infoSections({}).isEmpty());
+    // The page shows the note's text.
+    PstItemBody body;
+    body.plain = QStringLiteral("Milk\nEggs");
+    const QList<InfoSection> sections = r->infoSections(body);
+    QCOMPARE(sections.size(), 1);
+    QCOMPARE(sections.first().rows, (QList<QPair<QString, QString>>{{QString(), body.plain}}));
 }
 
 void TestItemRecords::effortText_data()

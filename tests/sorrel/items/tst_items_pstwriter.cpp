@@ -1,6 +1,7 @@
 // Records read back from generated PST files, Unicode and ANSI: every key of
 // every kind, dates, the task and journal cases, message classes, nameless
-// attachments, wrong-typed values and 8-bit texts.
+// attachments, attachments of every kind and attached messages, senders
+// known only by their Exchange path, wrong-typed values and 8-bit texts.
 
 #include "sorrel/items/PstItemFactory.h"
 #include "sorrel/items/PstItemKeys.h"
@@ -155,6 +156,56 @@ QString writeFixture(const QString& path, PstFormat format, QHash<QString, Messa
     cyrillicSubject.props.setInt32(tag::MessageCodepage, 1251);
     ids->insert("cyrillicSubject", w.addMail(inbox, cyrillicSubject));
 
+    // A forward carries its original (and one more message) as attached messages.
+    MessageSpec original;
+    original.subject = "Lunch on Friday";
+    original.body = QStringLiteral("Noon at the usual place");
+    MessageSpec slashed;
+    slashed.subject = "Q1/Q2 plan";
+    MessageSpec forwarded;
+    forwarded.subject = "FW: Lunch on Friday";
+    forwarded.senderName = "Ann Lee";
+    forwarded.attachments.push_back(AttachmentSpec::message(original));
+    forwarded.attachments.push_back(AttachmentSpec::file("menu.pdf", "%PDF-menu"));
+    forwarded.attachments.push_back(AttachmentSpec::message(slashed));
+    ids->insert("forwarded", w.addMail(inbox, forwarded));
+
+    // Bodies kept only as compressed RTF, in both forms; a plain body wins.
+    MessageSpec rtfText;
+    rtfText.subject = "Synchronization Log:";
+    rtfText.rtf = QByteArray("{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\\f0 "
+                             "13:41 Synchronizer\\par 13:42 Done\\par}");
+    ids->insert("rtfText", w.addMail(inbox, rtfText));
+    MessageSpec rtfHtml;
+    rtfHtml.subject = "Encapsulated HTML";
+    rtfHtml.rtf = QByteArray("{\\rtf1\\ansi\\fromhtml1 \\deff0{\\fonttbl{\\f0 Arial;}}"
+                             "{\\*\\htmltag <html><body><p>}Hello {\\*\\htmltag <img src=\"cid:logo\">}"
+                             "\\htmlrtf [image]\\htmlrtf0{\\*\\htmltag </p></body></html>}}");
+    rtfHtml.attachments.push_back(AttachmentSpec::file("logo.png", kPng, "image/png", "logo"));
+    ids->insert("rtfHtml", w.addMail(inbox, rtfHtml));
+    MessageSpec rtfAndBody;
+    rtfAndBody.subject = "Both";
+    rtfAndBody.body = QStringLiteral("Plain wins");
+    rtfAndBody.rtf = QByteArray("{\\rtf1 RTF loses}");
+    ids->insert("rtfAndBody", w.addMail(inbox, rtfAndBody));
+
+
+    // their SMTP addresses.
+    const QString exchangePath = "/o=ExchangeLabs/ou=Exchange/cn=Recipients/cn=ann";
+    MessageSpec smtpBoth;
+    smtpBoth.subject = "Exchange sender with SMTP addresses";
+    smtpBoth.senderName = "Ann Lee";
+    smtpBoth.props.setText(tag::SentRepresentingEmailAddress, exchangePath);
+    smtpBoth.props.setText(PropKey(0x5D02), "ann@example.com");
+    smtpBoth.props.setText(PropKey(0x5D01), "assistant@example.com");
+    ids->insert("smtpBoth", w.addMail(inbox, smtpBoth));
+    MessageSpec smtpSender;
+    smtpSender.subject = "Exchange sender, sender SMTP only";
+    smtpSender.senderName = "Ann Lee";
+    smtpSender.props.setText(tag::SentRepresentingEmailAddress, exchangePath);
+    smtpSender.props.setText(PropKey(0x5D01), "ann.lee@example.com");
+    ids->insert("smtpSender", w.addMail(inbox, smtpSender));
+
     ContactSpec c;
     c.givenName = "Ann"; c.surname = "Lee"; c.fileUnder = "Lee, Ann"; c.company = "Acme";
     c.department = "Sales"; c.jobTitle = "Manager";
@@ -184,6 +235,31 @@ QString writeFixture(const QString& path, PstFormat format, QHash<QString, Messa
     MessageSpec occurrence = a.toMessage();
     occurrence.messageClass = "IPM.Appointment.Occurrence";
     ids->insert("appointmentSub", w.addMessage(calendar, occurrence));
+
+    // Every kind keeps its attachments.
+    auto withFiles = [](MessageSpec m, const QStringList& names) {
+        for (const QString& name : names)
+            m.attachments.push_back(AttachmentSpec::file(name, "bytes of " + name.toUtf8()));
+        return m;
+    };
+    AppointmentSpec review;
+    review.subject = "Review";
+    review.start = kStart;
+    review.end = kStart.addSecs(3600);
+    ids->insert("appointmentFiles", w.addMessage(calendar, withFiles(review.toMessage(), {"invite.ics", "agenda.pdf"})));
+    TaskSpec plan;
+    plan.subject = "Plan";
+    ids->insert("taskFile", w.addMessage(tasks, withFiles(plan.toMessage(), {"steps.txt"})));
+    ContactSpec carded;
+    carded.givenName = "Cy";
+    ids->insert("contactFile", w.addMessage(contacts, withFiles(carded.toMessage(), {"photo.jpg"})));
+    JournalSpec minuted;
+    minuted.subject = "Minutes";
+    ids->insert("journalFile", w.addMessage(journal, withFiles(minuted.toMessage(), {"minutes.docx"})));
+    NoteSpec guest;
+    guest.subject = "Wi-Fi";
+    guest.body = "guest: tea-time-2024";
+    ids->insert("noteFile", w.addMessage(notes, withFiles(guest.toMessage(), {"router.png"})));
 
     TaskSpec t;
     t.subject = "File taxes";
@@ -287,6 +363,12 @@ private slots:
     void missingDates();
     void subjects_data();
     void subjects();
+    void attachmentsOfEveryKind_data();
+    void attachmentsOfEveryKind();
+    void attachedMessages();
+    void exchangeSenders_data();
+    void exchangeSenders();
+    void rtfBodies();
 
 private:
     Fixture& fixture();
@@ -366,12 +448,12 @@ void TestItemsPstWriter::everyObjectBuilds()
             pst_freeItem(item);
         }
     }
-    QCOMPARE(kinds.value(PstItemKind::Mail), 20);
-    QCOMPARE(kinds.value(PstItemKind::Contact), 2);
-    QCOMPARE(kinds.value(PstItemKind::Calendar), 2);
-    QCOMPARE(kinds.value(PstItemKind::Task), 7);
-    QCOMPARE(kinds.value(PstItemKind::Journal), 3);
-    QCOMPARE(kinds.value(PstItemKind::Note), 2);
+    QCOMPARE(kinds.value(PstItemKind::Mail), 26);
+    QCOMPARE(kinds.value(PstItemKind::Contact), 3);
+    QCOMPARE(kinds.value(PstItemKind::Calendar), 3);
+    QCOMPARE(kinds.value(PstItemKind::Task), 8);
+    QCOMPARE(kinds.value(PstItemKind::Journal), 4);
+    QCOMPARE(kinds.value(PstItemKind::Note), 3);
     QCOMPARE(kinds.value(PstItemKind::Folder), 0);  // folders are no items
     QCOMPARE(folders, 7);
 }
@@ -630,6 +712,95 @@ void TestItemsPstWriter::subjects()
     QVERIFY(mail);
     QCOMPARE(mail->subject(), subject);
     QCOMPARE(mail->fieldText(PstSearchField::Subject), subject);
+}
+
+void TestItemsPstWriter::attachmentsOfEveryKind_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("appointment") << "appointmentFiles" << int(PstItemKind::Calendar)
+                                 << QStringList{"agenda.pdf", "invite.ics"};
+    QTest::newRow("task") << "taskFile" << int(PstItemKind::Task) << QStringList{"steps.txt"};
+    QTest::newRow("contact") << "contactFile" << int(PstItemKind::Contact) << QStringList{"photo.jpg"};
+    QTest::newRow("journal") << "journalFile" << int(PstItemKind::Journal) << QStringList{"minutes.docx"};
+    QTest::newRow("note") << "noteFile" << int(PstItemKind::Note) << QStringList{"router.png"};
+}
+
+void TestItemsPstWriter::attachmentsOfEveryKind()
+{
+    QFETCH(QString, key);
+    QFETCH(int, kind);
+    QFETCH(QStringList, names);
+    PstItemPtr r = record(key);
+    QVERIFY(r);
+    QCOMPARE(int(r->kind()), kind);
+    QStringList got;
+    for (const auto& a : r->attachments()) {
+        got << a->name;
+        QCOMPARE(r->loadAttachmentData(*a), "bytes of " + a->name.toUtf8());
+    }
+    got.sort();
+    QCOMPARE(got, names);
+    // A clone keeps them.
+    QCOMPARE(r->clone()->attachments(), r->attachments());
+}
+
+void TestItemsPstWriter::attachedMessages()
+{
+    auto mail = std::dynamic_pointer_cast<PstMailItem>(record("forwarded"));
+    QVERIFY(mail);
+    QStringList names;
+    for (const auto& a : mail->attachments()) {
+        names << a->name;
+        QCOMPARE(a->embeddedMessage, a->name.endsWith(QLatin1String(".eml")));
+        // A message has no bytes of its own; it is written as .eml.
+        if (a->embeddedMessage)
+            QVERIFY(mail->loadAttachmentData(*a).isEmpty());
+    }
+    names.sort();
+    QCOMPARE(names, (QStringList{"Lunch on Friday.eml", "Q1_Q2 plan.eml", "menu.pdf"}));
+    QVERIFY(mail->fieldText(PstSearchField::Attachment).contains(QStringLiteral("Lunch on Friday.eml")));
+    // The note's text is on its page.
+    const PstItemPtr note = record("noteFile");
+    QCOMPARE(note->infoSections(note->loadBody()).first().rows.first().second, QStringLiteral("guest: tea-time-2024"));
+}
+
+void TestItemsPstWriter::exchangeSenders_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("address");
+    QTest::newRow("representing SMTP first") << "smtpBoth" << "ann@example.com";
+    QTest::newRow("sender SMTP") << "smtpSender" << "ann.lee@example.com";
+    QTest::newRow("Exchange path only") << "exchange" << "";
+    QTest::newRow("SMTP sender untouched") << "full" << "ann@example.com";
+}
+
+void TestItemsPstWriter::exchangeSenders()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, address);
+    auto mail = std::dynamic_pointer_cast<PstMailItem>(record(key));
+    QVERIFY(mail);
+    QCOMPARE(mail->senderAddr(), address);
+}
+
+void TestItemsPstWriter::rtfBodies()
+{
+    // Plain RTF: plain text, shown, searched.
+    auto text = std::dynamic_pointer_cast<PstMailItem>(record("rtfText"));
+    QVERIFY(text);
+    QCOMPARE(text->loadBody().plain, QStringLiteral("13:41 Synchronizer\r\n13:42 Done\r\n"));
+    QVERIFY(text->loadBody().html.isEmpty());
+    QVERIFY(text->displayHtml().contains(QStringLiteral("13:41 Synchronizer")));
+    QVERIFY(text->fieldText(PstSearchField::Body).contains(QStringLiteral("Synchronizer")));
+    // Encapsulated HTML: HTML, with its inline image.
+    auto html = std::dynamic_pointer_cast<PstMailItem>(record("rtfHtml"));
+    QVERIFY(html);
+    QCOMPARE(html->loadBody().html, QStringLiteral("<html><body><p>Hello <img src=\"cid:logo\"></p></body></html>"));
+    QVERIFY(html->displayHtml().contains(QStringLiteral("src=\"data:image/png;base64,")));
+    QCOMPARE(html->fieldText(PstSearchField::Body).simplified(), QStringLiteral("Hello"));
+    QCOMPARE(record("rtfAndBody")->loadBody().plain, QStringLiteral("Plain wins"));
 }
 
 QTEST_GUILESS_MAIN(TestItemsPstWriter)

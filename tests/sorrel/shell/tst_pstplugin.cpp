@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPluginLoader>
 #include <QPushButton>
@@ -51,8 +52,9 @@ private slots:
     void libraryCarriesThePluginContract();
     void createWidgetFailsOnMissingPath();
     void freshWidgetShowsHomePage();
-    void dropsAcceptOnlyPstFiles();
+    void dropsAcceptOnlyOutlookFiles();
     void paneTogglesRestoreWidths();
+    void sortMenuShowsWholeEntries();
 
 private:
     IDocumentWidgetPlugin* plugin = nullptr;
@@ -85,7 +87,7 @@ void TestPstPlugin::libraryCarriesThePluginContract()
     QPluginLoader again(loader.fileName());
     QCOMPARE(again.instance(), root); // one plug-in object per process
 
-    QCOMPARE(plugin->supportedExtensions(), QStringList({QStringLiteral(".pst")}));
+    QCOMPARE(plugin->supportedExtensions(), QStringList({QStringLiteral(".pst"), QStringLiteral(".ost")}));
     QVERIFY(!plugin->reservedQuery());
     QVERIFY(!plugin->supportsBookmarks(QStringLiteral("/a.pst")));
 }
@@ -143,10 +145,11 @@ void TestPstPlugin::freshWidgetShowsHomePage()
     QCOMPARE(host.cleared, QList<QObject*>({widget}));
 }
 
-void TestPstPlugin::dropsAcceptOnlyPstFiles()
+void TestPstPlugin::dropsAcceptOnlyOutlookFiles()
 {
     std::unique_ptr<QWidget> widget(plugin->createWidget(QString(), nullptr, nullptr, nullptr));
     const QString upper = dir.filePath(QStringLiteral("UPPER.PST"));
+    const QString offline = dir.filePath(QStringLiteral("mailbox.ost"));
     const QString text = dir.filePath(QStringLiteral("notes.txt"));
 
     std::unique_ptr<QMimeData> onlyText(urlData({text}));
@@ -155,7 +158,7 @@ void TestPstPlugin::dropsAcceptOnlyPstFiles()
     QApplication::sendEvent(widget.get(), &refused);
     QVERIFY(!refused.isAccepted());
 
-    std::unique_ptr<QMimeData> mixed(urlData({text, upper}));
+    std::unique_ptr<QMimeData> mixed(urlData({text, upper, offline}));
     QDragEnterEvent accepted(QPoint(1, 1), Qt::CopyAction, mixed.get(), Qt::LeftButton, Qt::NoModifier);
     accepted.setAccepted(false);
     QApplication::sendEvent(widget.get(), &accepted);
@@ -163,11 +166,12 @@ void TestPstPlugin::dropsAcceptOnlyPstFiles()
 
     QDropEvent drop(QPointF(1, 1), Qt::CopyAction, mixed.get(), Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(widget.get(), &drop);
-    // Only the .PST file went to the open queue (it does not exist: its absolute path).
+    // Only the .PST and .ost files went to the open queue (they do not
+    // exist: their absolute paths).
     auto* queue = widget->findChild<QObject*>(QStringLiteral("treeController"));
     QVERIFY(queue);
     QCOMPARE(queue->property("currentPath").toString(), upper);
-    QCOMPARE(queue->property("pendingPaths").toStringList(), QStringList());
+    QCOMPARE(queue->property("pendingPaths").toStringList(), QStringList{offline});
 }
 
 void TestPstPlugin::paneTogglesRestoreWidths()
@@ -195,6 +199,23 @@ void TestPstPlugin::paneTogglesRestoreWidths()
         toggle->click();
         QCOMPARE(splitter->sizes(), before);
     }
+}
+
+void TestPstPlugin::sortMenuShowsWholeEntries()
+{
+    std::unique_ptr<QWidget> widget(plugin->createWidget(QString(), nullptr, nullptr, nullptr));
+    QMenu* menu = nullptr;
+    for (QMenu* m : widget->findChildren<QMenu*>()) {
+        if (!m->actions().isEmpty() && m->actions().first()->text() == QLatin1String("Default"))
+            menu = m;
+    }
+    QVERIFY(menu);
+    menu->actions().at(2)->trigger();  // Date: "Oldest first", "Newest first"
+    menu->popup(QPoint(10, 10));
+    QVERIFY(QTest::qWaitForWindowExposed(menu));
+    QVERIFY2(menu->width() >= menu->sizeHint().width(),
+             qPrintable(QStringLiteral("%1 < %2").arg(menu->width()).arg(menu->sizeHint().width())));
+    menu->hide();
 }
 
 int main(int argc, char** argv)

@@ -1,17 +1,23 @@
 // The module widget wired to its controllers: a file opens (a broken one
 // warns and the queue goes on), a folder lists its items, an item fills the
-// detail pane, and closing the last file returns to the home page.
+// detail pane, and closing the last file returns to the home page. The two
+// Outlook 2013 offline folder files (.ost) as a user sees them.
 
+#include "sorrel/items/PstItem.h"
 #include "sorrel/shell/PstViewWidget.h"
 #include "sorrel/store/PstTreeController.h"
 #include "sorrel/store/PstTreeModel.h"
 #include "sorrel/store/PstTreeViewFilterModel.h"
+#include "sorrel/views/DetailViewController.h"
 #include "sorrel/views/PSTListView.h"
+#include "sorrel/views/PstInfoView.h"
+#include "sorrel/views/PstListRoles.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -40,12 +46,45 @@ QModelIndex firstFolderWithItems(PstTreeController* tree, const QModelIndex& par
     return {};
 }
 
+// The folder at a path of names below the file node at row fileRow, in view
+// order; invalid when there is none.
+QModelIndex folderByNames(PstTreeController* tree, int fileRow, const QStringList& names)
+{
+    auto* proxy = tree->proxy();
+    QModelIndex at = proxy->index(fileRow, 0);
+    for (const QString& name : names) {
+        if (proxy->canFetchMore(at))
+            proxy->fetchMore(at);
+        QModelIndex next;
+        for (int r = 0; r < proxy->rowCount(at) && !next.isValid(); ++r) {
+            const QModelIndex child = proxy->index(r, 0, at);
+            if (tree->model()->folderAt(proxy->mapToSource(child))->name() == name)
+                next = child;
+        }
+        if (!next.isValid())
+            return {};
+        at = next;
+    }
+    return at;
+}
+
+// The list row whose subject starts with text; -1 when none.
+int rowWithSubject(const QAbstractItemModel* list, const QString& text)
+{
+    for (int r = 0; r < list->rowCount(); ++r) {
+        if (list->index(r, 0).data(PstListRoles::SubjectRole).toString().startsWith(text))
+            return r;
+    }
+    return -1;
+}
+
 } // namespace
 
 class TestViewWidget : public QObject {
     Q_OBJECT
 private slots:
     void opensListsShowsAndCloses();
+    void offlineFolderFiles();
 };
 
 void TestViewWidget::opensListsShowsAndCloses()
@@ -130,6 +169,71 @@ void TestViewWidget::opensListsShowsAndCloses()
     QCOMPARE(listView->model()->rowCount(), 0);
     QCOMPARE(detail->currentWidget()->objectName(), QStringLiteral("blankPage"));
     QVERIFY(!convert->isEnabled() && !print->isEnabled());
+}
+
+void TestViewWidget::offlineFolderFiles()
+{
+    const QStringList osts{qEnvironmentVariable("MARROWIN_OST_1"), qEnvironmentVariable("MARROWIN_OST_2")};
+    for (const QString& ost : osts)
+        QVERIFY2(QFile::exists(ost), "MARROWIN_OST_1 and _2 do not name the OST fixtures");
+    PstViewWidget widget;
+    widget.resize(1024, 740);
+    widget.show();
+    QSignalSpy opened(&widget, &PstViewWidget::fileOpened);
+    QSignalSpy drained(widget.tree(), &PstTreeController::openQueueFinished);
+    for (const QString& ost : osts)
+        widget.openFile(ost);
+    QVERIFY(drained.wait(60000));
+    QCOMPARE(opened.count(), 2);
+    PstTreeController* tree = widget.tree();
+    auto* listView = widget.findChild<PSTListView*>(QStringLiteral("listView"));
+    QAbstractItemModel* list = listView->model();
+    const int first = tree->proxy()->index(0, 0).data().toString().startsWith(QLatin1String("pstextractortest@")) ? 0 : 1;
+
+    // Each Inbox lists its own mails, every row with a sender and a subject.
+    for (const auto& [fileRow, count] : {std::pair{first, 10}, std::pair{1 - first, 2}}) {
+        const QModelIndex inbox = folderByNames(tree, fileRow, {"IPM_SUBTREE", "Inbox"});
+        QVERIFY(inbox.isValid());
+        tree->onPressed(inbox);
+        QCOMPARE(list->rowCount(), count);
+        QCOMPARE(inbox.data().toString(), QStringLiteral("Inbox (%1 items)").arg(count));
+        for (int r = 0; r < count; ++r) {
+            QVERIFY2(!list->index(r, 0).data().toString().isEmpty(), qPrintable(QString::number(r)));
+            QVERIFY2(!list->index(r, 0).data(PstListRoles::SubjectRole).toString().trimmed().isEmpty(),
+                     qPrintable(QString::number(r)));
+        }
+    }
+    // Folders without items carry no count.
+    const QModelIndex contacts = folderByNames(tree, first, {"IPM_SUBTREE", "Contacts"});
+    tree->onPressed(contacts);
+    QCOMPARE(contacts.data().toString(), QStringLiteral("Contacts"));
+
+    // The mail kept only as RTF shows its text.
+    tree->onPressed(folderByNames(tree, first, {"IPM_SUBTREE", "Sync Issues"}));
+    const int log = rowWithSubject(list, QStringLiteral("Synchronization Log:"));
+    QVERIFY(log >= 0);
+    listView->setCurrentIndex(list->index(log, 0));
+    const std::shared_ptr<PstItem> logMail = widget.detail()->currentItem();
+    QVERIFY(logMail);
+    QVERIFY(logMail->loadBody().plain.contains(QStringLiteral("Synchronizing server changes in folder 'Calendar'")));
+
+    // An appointment lists its attachments and offers them on its page.
+    tree->onPressed(folderByNames(tree, first, {"IPM_SUBTREE", "Calendar"}));
+    QCOMPARE(list->rowCount(), 9);
+    const int meeting = rowWithSubject(list, QStringLiteral("meeting with attachments (jpg, pdf, text)"));
+    QVERIFY(meeting >= 0);
+    listView->setCurrentIndex(list->index(meeting, 0));
+    const std::shared_ptr<PstItem> appointment = widget.detail()->currentItem();
+    QVERIFY(appointment && appointment->kind() == PstItemKind::Calendar);
+    QStringList names;
+    for (const auto& a : appointment->attachments())
+        names << a->name;
+    QCOMPARE(names.size(), 3);
+    QVERIFY(names.contains(QStringLiteral("Clinometer Usage.pdf")) && names.contains(QStringLiteral("text.txt")));
+    QVERIFY(!appointment->loadAttachmentData(*appointment->attachments().at(names.indexOf("text.txt"))).isEmpty());
+    auto* button = widget.detail()->infoView()->findChild<QPushButton*>(QStringLiteral("attachmentBtn"));
+    QVERIFY(button && !button->isHidden());
+    QCOMPARE(button->text(), QStringLiteral("Attachments (3)"));
 }
 
 QTEST_MAIN(TestViewWidget)

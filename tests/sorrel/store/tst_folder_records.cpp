@@ -92,8 +92,10 @@ void TestFolderRecords::folderLoading()
     QCOMPARE(sub->fileNode(), file);
     QCOMPARE(sub->idPath(), QList<uint64_t>({42}));
     QVERIFY(file->idPath().isEmpty());
-    // No loader: counts what it holds.
+    // No loader: counts what it holds; one item reads in the singular.
     QCOMPARE(sub->itemCount(), 0);
+    sub->addItem(std::make_shared<PstNoteItem>());
+    QCOMPARE(sub->countSuffix(), QStringLiteral(" (1 item)"));
     file->removeChild(0);
     QVERIFY(file->subfolders().isEmpty());
     QCOMPARE(file->childCount(), 0);

@@ -126,30 +126,34 @@ private slots:
     void hiddenObjectsAreNotShown()
     {
         const QString path = m_dir.filePath(QStringLiteral("hidden.pst"));
+        QHash<QString, uint64_t> ids;
         {
             PstWriter w(path);
             const FolderId inbox = w.addFolder(w.ipmSubtree(), QStringLiteral("Inbox"));
+            ids["Sub"] = w.addFolder(inbox, QStringLiteral("Sub"));
             const FolderId contacts = w.addFolder(w.ipmSubtree(), QStringLiteral("Contacts"), QStringLiteral("IPF.Contact"));
             Props hiddenFlag;
             hiddenFlag.setBool(tag::AttrHidden, true);
             const FolderId hidden = w.addFolder(w.ipmSubtree(), QStringLiteral("Quick Step Settings"),
                                                 QStringLiteral("IPF.Configuration"), hiddenFlag);
-            w.addFolder(hidden, QStringLiteral("Below hidden"));
+            ids["hidden"] = hidden;
+            ids["below hidden"] = w.addFolder(hidden, QStringLiteral("Below hidden"));
             Props notHidden;
             notHidden.setBool(tag::AttrHidden, false);
-            w.addFolder(w.ipmSubtree(), QStringLiteral("Archive"), QStringLiteral("IPF.Note"), notHidden);
+            ids["Archive"] = w.addFolder(w.ipmSubtree(), QStringLiteral("Archive"), QStringLiteral("IPF.Note"), notHidden);
             // A user's folder may share a system folder's name below the top.
             w.addFolder(w.ipmSubtree(), QStringLiteral("Drizzle"));
-            w.addFolder(w.rootFolder(), QStringLiteral("~MAPISP(Internal)"));
+            ids["system"] = w.addFolder(w.rootFolder(), QStringLiteral("~MAPISP(Internal)"));
             w.addFolder(w.rootFolder(), QStringLiteral("SPAM Search Folder 2"));
             // Not Outlook's: kept, wherever a tool put it.
-            w.addFolder(w.rootFolder(), QStringLiteral("Imported"));
+            ids["Imported"] = w.addFolder(w.rootFolder(), QStringLiteral("Imported"));
             for (int i = 0; i < 2; ++i) {
                 MessageSpec m;
                 m.subject = QStringLiteral("Mail %1").arg(i);
-                w.addMail(inbox, m);
+                ids["mail"] = w.addMail(inbox, m);
                 w.addMail(hidden, m);
             }
+            w.addMail(ids["Sub"], MessageSpec());
             for (const char* cls : {"IPM.Configuration.Autocomplete", "IPM.Microsoft.FolderDesign.NamedView",
                                     "IPM.Note", "IPM.Contact"}) {
                 MessageSpec m;
@@ -170,9 +174,35 @@ private slots:
         QCOMPARE(firstLevel, QStringList({"Top of Personal Folders", "Imported"}));
         QList<std::shared_ptr<PstItem>> all;
         const QStringList got = contentsOf(fileNode->subfolders().first(), QString(), all);
-        const QStringList expected{"/", "/Deleted Items/", "/Inbox/", "/Inbox|0|Mail 0", "/Inbox|0|Mail 1",
-                                   "/Contacts/", "/Archive/", "/Drizzle/"};
+        const QStringList expected{"/",          "/Deleted Items/", "/Inbox/",   "/Inbox|0|Mail 0", "/Inbox|0|Mail 1",
+                                   "/Inbox/Sub/", "/Inbox/Sub|0|",   "/Contacts/", "/Archive/",       "/Drizzle/"};
         QVERIFY2(got == expected, qPrintable(got.join(QLatin1Char('\n'))));
+
+        // A folder found by its id comes with the folders on its way down,
+        // unless it or one above it is not shown; items are no folders.
+        const QList<QPair<QString, QStringList>> byId = {
+            {"Sub", {"Top of Personal Folders", "Inbox", "Sub"}},
+            {"Archive", {"Top of Personal Folders", "Archive"}},
+            {"Imported", {"Imported"}},
+            {"hidden", {}},
+            {"below hidden", {}},
+            {"system", {}},
+            {"mail", {}},
+        };
+        for (const auto& [key, names] : byId) {
+            const QList<PstFolderItemPtr> found = pstFolderPathById(fileNode, ids.value(key));
+            QStringList gotNames;
+            for (const PstFolderItemPtr& f : found)
+                gotNames << f->name();
+            QVERIFY2(gotNames == names, qPrintable(key + ": " + gotNames.join(QLatin1Char('/'))));
+        }
+        const QList<PstFolderItemPtr> sub = pstFolderPathById(fileNode, ids.value("Sub"));
+        QCOMPARE(sub.last()->idPath(), (QList<uint64_t>{fileNode->subfolders().first()->id(),
+                                                        sub.at(1)->id(), ids.value("Sub")}));
+        QCOMPARE(sub.last()->childCount(), 0);
+        QCOMPARE(sub.last()->items().size(), 1);
+        QCOMPARE(sub.last()->items().first()->document(), document.handle());
+        QVERIFY(pstFolderPathById(fileNode, 0x7FFFFFE0).isEmpty());
     }
 };
 

@@ -85,6 +85,7 @@ private slots:
     void keysInBothForms();
     void hidesEmptyFolders();
     void pressesAndContextMenu();
+    void keyboardShowsFolders();
 };
 
 void TestTreeModel::labelsAndIcons_data()
@@ -94,7 +95,7 @@ void TestTreeModel::labelsAndIcons_data()
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("icon");
     QTest::newRow("empty mail folder") << 0 << "IPF.Note" << "Inbox" << ":/img/folder@3x.png";
-    QTest::newRow("one item keeps plural") << 1 << "" << "Inbox (1 items)" << ":/img/folder@3x.png";
+    QTest::newRow("one item in the singular") << 1 << "" << "Inbox (1 item)" << ":/img/folder@3x.png";
     QTest::newRow("calendar") << 12 << "IPF.Appointment" << "Inbox (12 items)" << ":/img/calendar@3x.png";
     QTest::newRow("contacts") << 2 << "IPF.Contact" << "Inbox (2 items)" << ":/img/contact@3x.png";
     QTest::newRow("journal") << 0 << "IPF.Journal" << "Inbox" << ":/img/diary@3x.png";
@@ -285,10 +286,10 @@ void TestTreeModel::hidesEmptyFolders()
         file->addSubfolder(f);
     model.appendFile(file);
 
-    const QStringList all{"Empty", "Full (1 items)", "Holder", "Hollow", "Unloaded"};
+    const QStringList all{"Empty", "Full (1 item)", "Holder", "Hollow", "Unloaded"};
     QCOMPARE(labels(proxy, proxy.index(0, 0)), all);
     proxy.setHideEmptyFolders(true);
-    QCOMPARE(labels(proxy, proxy.index(0, 0)), (QStringList{"Full (1 items)", "Holder", "Unloaded"}));
+    QCOMPARE(labels(proxy, proxy.index(0, 0)), (QStringList{"Full (1 item)", "Holder", "Unloaded"}));
     proxy.setHideEmptyFolders(false);
     QCOMPARE(labels(proxy, proxy.index(0, 0)), all);
 }
@@ -338,7 +339,7 @@ void TestTreeModel::pressesAndContextMenu()
     QStringList texts;
     for (QAction* a : menu->actions())
         texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    QCOMPARE(texts, (QStringList{"Show in Explorer", "-", "Close file"}));
+    QCOMPARE(texts, (QStringList{"Show in File Manager", "-", "Close file"}));
 
     QSignalSpy rows(&controller, &PstTreeController::pstTreeViewRowChanged);
     QSignalSpy closed(&controller, &PstTreeController::pstFileClosed);
@@ -348,6 +349,48 @@ void TestTreeModel::pressesAndContextMenu()
     QCOMPARE(rows.at(0).at(0).toInt(), 0);
     QCOMPARE(closed.count(), 1);
     QCOMPARE(closed.at(0).at(0).toString(), QStringLiteral("/tmp/menu.pst"));
+}
+
+void TestTreeModel::keyboardShowsFolders()
+{
+    PSTTreeView view;
+    PstTreeController controller(&view);
+    view.resize(300, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    auto file = makeFile(QStringLiteral("/tmp/keys.pst"));
+    auto inbox = makeFolder(QStringLiteral("Inbox"), 50);
+    addMails(inbox, 3);
+    auto archive = makeFolder(QStringLiteral("Archive"), 51);
+    addMails(archive, 1);
+    file->addSubfolder(inbox);
+    file->addSubfolder(archive);
+    controller.model()->appendFile(file);
+    const QModelIndex fileIndex = controller.proxy()->index(0, 0);
+    view.expand(fileIndex);
+    const QModelIndex archiveIndex = controller.proxy()->index(0, 0, fileIndex);
+
+    QSignalSpy selected(&controller, &PstTreeController::folderSelected);
+    auto shown = [&selected](int at) { return selected.at(at).at(0).value<QList<std::shared_ptr<PstItem>>>().size(); };
+    // Moving the current index in code shows nothing.
+    view.setCurrentIndex(fileIndex);
+    QCOMPARE(selected.count(), 0);
+    // Arrow keys show each folder reached; Enter on the shown one does nothing more.
+    view.setFocus();
+    QTest::keyClick(&view, Qt::Key_Down);
+    QCOMPARE(view.currentIndex(), archiveIndex);
+    QCOMPARE(selected.count(), 1);
+    QCOMPARE(shown(0), 1);
+    QTest::keyClick(&view, Qt::Key_Down);
+    QCOMPARE(selected.count(), 2);
+    QCOMPARE(shown(1), 3);
+    QTest::keyClick(&view, Qt::Key_Return);
+    QCOMPARE(selected.count(), 2);
+    // Enter shows a folder made current in code.
+    view.setCurrentIndex(archiveIndex);
+    QTest::keyClick(&view, Qt::Key_Return);
+    QCOMPARE(selected.count(), 3);
+    QCOMPARE(shown(2), 1);
 }
 
 QTEST_MAIN(TestTreeModel)

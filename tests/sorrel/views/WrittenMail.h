@@ -1,5 +1,6 @@
-// One mail written to a PST file and read back as a record that keeps the
-// file open: bodies and attachment bytes are read from files only.
+// One message (a mail, or an item of another kind) written to a PST file and
+// read back as a record that keeps the file open: bodies and attachment
+// bytes are read from files only.
 #pragma once
 
 #include "PstWriter.h"
@@ -9,7 +10,7 @@
 
 #include <memory>
 
-inline std::shared_ptr<PstMailItem> writtenMail(const QString& path, const pstw::MessageSpec& spec)
+inline std::shared_ptr<PstItem> writtenItem(const QString& path, const pstw::MessageSpec& spec)
 {
     pstw::MessageId id = 0;
     {
@@ -21,5 +22,10 @@ inline std::shared_ptr<PstMailItem> writtenMail(const QString& path, const pstw:
     PstDocument document;
     if (!document.open(path))
         return {};
-    return std::dynamic_pointer_cast<PstMailItem>(loadItemById(document.handle(), id));
+    return loadItemById(document.handle(), id);
+}
+
+inline std::shared_ptr<PstMailItem> writtenMail(const QString& path, const pstw::MessageSpec& spec)
+{
+    return std::dynamic_pointer_cast<PstMailItem>(writtenItem(path, spec));
 }

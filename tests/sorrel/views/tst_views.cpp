@@ -23,6 +23,9 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
@@ -67,6 +70,7 @@ private slots:
     void attachmentFileNames_data();
     void attachmentFileNames();
     void saveAllStaysInFolder();
+    void attachedMessagesSaveAsEml();
     void inlineImagesAndRealAttachments();
 };
 
@@ -261,6 +265,45 @@ void TestViews::infoView()
     QVERIFY(shown.contains(QStringLiteral("Task Schedule")));
     view.setItem(nullptr);
     QVERIFY(view.sections().isEmpty());
+
+    // An appointment's attachments open and save from its page as a mail's do.
+    auto* button = view.findChild<QPushButton*>(QStringLiteral("attachmentBtn"));
+    QVERIFY(button && button->isHidden());
+    pstw::AppointmentSpec meeting;
+    meeting.subject = QStringLiteral("Review");
+    pstw::MessageSpec spec = meeting.toMessage();
+    spec.attachments.push_back(pstw::AttachmentSpec::file(QStringLiteral("invite.ics"), "BEGIN:VCALENDAR"));
+    spec.attachments.push_back(pstw::AttachmentSpec::file(QStringLiteral("agenda.pdf"), "%PDF"));
+    QTemporaryDir temp;
+    const PstItemPtr appointment = writtenItem(temp.filePath(QStringLiteral("calendar.pst")), spec);
+    QVERIFY(appointment && appointment->kind() == PstItemKind::Calendar);
+    view.setItem(appointment);
+    QVERIFY(!button->isHidden());
+    QCOMPARE(button->text(), QStringLiteral("Attachments (2)"));
+    QStringList entries;
+    for (QAction* act : view.attachmentMenu()->actions())
+        entries << (act->isSeparator() ? QStringLiteral("-") : act->text());
+    QCOMPARE(entries, (QStringList{"agenda.pdf", "invite.ics", "-", "Save All"}));
+    const QString out = temp.filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(out));
+    QCOMPARE(PstAttachmentActions::saveAllAttachmentsTo(*appointment, out), 2);
+    QCOMPARE(QDir(out).entryList(QDir::Files), (QStringList{"agenda.pdf", "invite.ics"}));
+
+    // A sticky note's page shows its text; without attachments no button.
+    pstw::NoteSpec guest;
+    guest.subject = QStringLiteral("Wi-Fi");
+    guest.body = QStringLiteral("guest: tea-time-2024");
+    view.setItem(writtenItem(temp.filePath(QStringLiteral("note.pst")), guest.toMessage()));
+    QVERIFY(button->isHidden());
+    QCOMPARE(view.sections().size(), 1);
+    QStringList texts;
+    for (QLabel* label : view.sections().first()->findChildren<QLabel*>())
+        texts << label->text();
+    QVERIFY2(texts.contains(QStringLiteral("guest: tea-time-2024")), qPrintable(texts.join(QLatin1Char('|'))));
+    // Text that is only blank lines (what an HTML body may leave) shows no box.
+    guest.body = QStringLiteral("\r\n  \r\n");
+    view.setItem(writtenItem(temp.filePath(QStringLiteral("blank.pst")), guest.toMessage()));
+    QVERIFY(view.sections().isEmpty());
 }
 
 void TestViews::attachmentFileNames_data()
@@ -336,9 +379,47 @@ void TestViews::saveAllStaysInFolder()
     QVERIFY(same.open(QIODevice::ReadOnly));
     QCOMPARE(same.readAll(), QByteArrayLiteral("three")); // the later one wins
 
-    // Save As of an attachment without bytes writes nothing.
+    // Save As of an attachment without bytes writes nothing, and leaves a
+    // file of that name as it was.
     QVERIFY(!PstAttachmentActions::saveAttachmentTo(m, *m.attachments().at(4), dir + QStringLiteral("/x.bin")));
     QVERIFY(!QFile::exists(dir + QStringLiteral("/x.bin")));
+    QVERIFY(!PstAttachmentActions::saveAttachmentTo(m, *m.attachments().at(4), same.fileName()));
+    same.seek(0);
+    QCOMPARE(same.readAll(), QByteArrayLiteral("three"));
+}
+
+void TestViews::attachedMessagesSaveAsEml()
+{
+    pstw::MessageSpec original;
+    original.subject = QStringLiteral("Lunch on Friday");
+    original.senderName = QStringLiteral("Bo Lind");
+    original.senderEmail = QStringLiteral("bo@example.com");
+    original.body = QStringLiteral("Noon at the usual place.");
+    pstw::MessageSpec forward;
+    forward.subject = QStringLiteral("FW: Lunch on Friday");
+    forward.attachments.push_back(pstw::AttachmentSpec::message(original));
+    forward.attachments.push_back(pstw::AttachmentSpec::file(QStringLiteral("menu.txt"), "soup"));
+    QTemporaryDir temp;
+    const auto mail = writtenMail(temp.filePath(QStringLiteral("forward.pst")), forward);
+    QVERIFY(mail);
+    const QString dir = temp.filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(dir));
+    QCOMPARE(PstAttachmentActions::saveAllAttachmentsTo(*mail, dir), 2);
+    QCOMPARE(QDir(dir).entryList(QDir::Files), (QStringList{"Lunch on Friday.eml", "menu.txt"}));
+    QFile eml(dir + QStringLiteral("/Lunch on Friday.eml"));
+    QVERIFY(eml.open(QIODevice::ReadOnly));
+    const QByteArray text = eml.readAll();
+    QVERIFY2(text.contains("Subject: Lunch on Friday\n") && text.contains("Noon at the usual place."), text.constData());
+    // Save As writes the same message.
+    std::shared_ptr<Attachment> message;
+    for (const auto& a : mail->attachments())
+        if (a->embeddedMessage)
+            message = a;
+    QVERIFY(message);
+    QVERIFY(PstAttachmentActions::saveAttachmentTo(*mail, *message, dir + QStringLiteral("/chosen.eml")));
+    QFile chosen(dir + QStringLiteral("/chosen.eml"));
+    QVERIFY(chosen.open(QIODevice::ReadOnly));
+    QCOMPARE(chosen.readAll(), text);
 }
 
 namespace {
