@@ -6,7 +6,9 @@
 #include "common/DocumentPlugin.h"
 #include "common/Log.h"
 #include "common/ProductProfile.h"
+#include "sorrel/export/PstExportDialog.h"
 #include "sorrel/items/PstItem.h"
+#include "sorrel/print/PstPrinter.h"
 #include "sorrel/store/PstTreeController.h"
 #include "sorrel/views/DetailViewController.h"
 #include "sorrel/views/ListViewSortMenu.h"
@@ -70,6 +72,7 @@ PstViewWidget::PstViewWidget(QWidget* parent, IDocumentWidgetHost* host)
     initShellResources();
     ui->setupUi(this);
     setStyleSheet(QString::fromLatin1(kStyleSheet));
+    printProvider = new PstPrinter(this, this);
 
     ui->exportBtn->hide();
     ui->testBtn->hide();
@@ -96,6 +99,9 @@ PstViewWidget::PstViewWidget(QWidget* parent, IDocumentWidgetHost* host)
 
     connect(ui->openBtn, &QToolButton::clicked, this, &PstViewWidget::openFilesFromDialog);
     connect(ui->btnOpenFile, &QPushButton::clicked, this, &PstViewWidget::openFilesFromDialog);
+    connect(ui->convertBtn, &QToolButton::clicked, this, [this] { openExportDialog(1); });
+    connect(ui->exportBtn, &QToolButton::clicked, this, [this] { openExportDialog(0); });
+    connect(ui->printBtn, &QToolButton::clicked, this, &PstViewWidget::printCurrentItem);
     connect(ui->btnTreeHide, &QToolButton::clicked, this, &PstViewWidget::toggleTreePane);
     connect(ui->btnItemHide, &QToolButton::clicked, this, &PstViewWidget::toggleListPane);
     connect(ui->splitter, &QSplitter::splitterMoved, this, [this](int, int index) {
@@ -246,6 +252,29 @@ void PstViewWidget::openFilesFromDialog()
     AppConfig::instance()->setLastOpenPath(QFileInfo(files.first()).absolutePath());
     for (const QString& file : files)
         treeController->openFile(file);
+}
+
+void PstViewWidget::openExportDialog(int mode)
+{
+    const bool convert = mode == 1;
+    mw::logInfo(convert ? QStringLiteral("Click the convert button.") : QStringLiteral("Click the export button."));
+    const PstFolderItemPtr fileNode = treeController->currentFileNode();
+    if (!fileNode) {
+        mw::logInfo(QStringLiteral("No Pst file selected."));
+        return;
+    }
+    const QString action = convert ? QStringLiteral("Export") : QStringLiteral("Convert");
+    mw::logInfo(QStringLiteral("%1: prebuilt tree not ready, cloning the UI node.").arg(action));
+    auto* dialog = new PstExportDialog(mode, this);
+    dialog->prepare(fileNode);
+    dialog->show();
+}
+
+void PstViewWidget::printCurrentItem()
+{
+    mw::logInfo(QStringLiteral("Click the print button."));
+    if (currentItem)
+        printProvider->printItem(*currentItem);
 }
 
 bool PstViewWidget::eventFilter(QObject* watched, QEvent* event)

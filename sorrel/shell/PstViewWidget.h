@@ -12,6 +12,7 @@ class IDocumentWidgetHost;
 class ListViewSortMenu;
 class PstItem;
 class PstListController;
+class PstPrinter;
 class PstTreeController;
 
 namespace Ui {
@@ -30,6 +31,7 @@ public:
     PstTreeController* tree() const { return treeController; }
     PstListController* list() const { return listController; }
     DetailViewController* detail() const { return detailController; }
+    PstPrinter* printer() const { return printProvider; }
 
 signals:
     void sizeChangeRequested(int w, int h);
@@ -61,6 +63,10 @@ private:
     // The workspace is saved after changes; its saving hooks in here.
     void requestSessionSave() {}
     void openFilesFromDialog();
+    // Convert (mode 1) and Export (mode 0): the export dialog on the file
+    // of the current tree selection.
+    void openExportDialog(int mode);
+    void printCurrentItem();
     void toggleTreePane();
     void toggleListPane();
     // Hides or shows the splitter pane at index, giving its width to the last pane.
@@ -77,6 +83,7 @@ private:
     PstTreeController* treeController = nullptr;
     PstListController* listController = nullptr;
     DetailViewController* detailController = nullptr;
+    PstPrinter* printProvider = nullptr;
     bool treePaneHidden = false;
     bool listPaneHidden = false;
     int treePaneSavedWidth = 0;

@@ -123,16 +123,7 @@ void PstTreeController::onOpenFinished()
     const QString path = m_currentPath;
 
     if (fileNode) {
-        m_model->appendFile(fileNode);
-        filesChanged();
-        const int count = fileCount();
-        emit pstTreeViewRowChanged(count);
-        if (m_view) {
-            const QModelIndex index = m_proxy->mapFromSource(m_model->indexOf(fileNode.get()));
-            if (count == 1)
-                m_view->setCurrentIndex(index);
-            m_view->expand(index);
-        }
+        addFileNode(fileNode);
         emit pstFileOpened(path);
     } else {
         emit openPstFailed(path);
@@ -145,6 +136,22 @@ void PstTreeController::onOpenFinished()
         m_busy = false;
         emit loadingFinished();
         emit openQueueFinished();
+    }
+}
+
+void PstTreeController::addFileNode(const PstFolderItemPtr& fileNode)
+{
+    if (!fileNode)
+        return;
+    m_model->appendFile(fileNode);
+    filesChanged();
+    const int count = fileCount();
+    emit pstTreeViewRowChanged(count);
+    if (m_view) {
+        const QModelIndex index = m_proxy->mapFromSource(m_model->indexOf(fileNode.get()));
+        if (count == 1)
+            m_view->setCurrentIndex(index);
+        m_view->expand(index);
     }
 }
 

@@ -44,6 +44,10 @@ public:
     QString currentPath() const { return m_currentPath; }
     QStringList pendingPaths() const { return m_pendingPaths; }
     int fileCount() const;
+    // Adds an already parsed file node as an opened file is added: appended
+    // below the root, made current when it is the only file, expanded.
+    // Emits pstTreeViewRowChanged, not pstFileOpened (nothing was opened).
+    void addFileNode(const PstFolderItemPtr& fileNode);
     // The handle of the open file with the same absolute path, or null.
     PstFileHandle documentForPath(const QString& path) const;
 
