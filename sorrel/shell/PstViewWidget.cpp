@@ -9,6 +9,7 @@
 #include "sorrel/export/PstExportDialog.h"
 #include "sorrel/items/PstItem.h"
 #include "sorrel/print/PstPrinter.h"
+#include "sorrel/shell/PstSession.h"
 #include "sorrel/store/PstTreeController.h"
 #include "sorrel/views/DetailViewController.h"
 #include "sorrel/views/ListViewSortMenu.h"
@@ -22,6 +23,7 @@
 #include <QItemSelectionModel>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QTimer>
 #include <QUrl>
 
 static void initShellResources() { Q_INIT_RESOURCE(sorrel_shell); }
@@ -83,6 +85,12 @@ PstViewWidget::PstViewWidget(QWidget* parent, IDocumentWidgetHost* host)
     detailController = new DetailViewController(
         ui->stackedWidget_2, host ? host->temporaryDirectory() : ProductProfile::tempDirectory(), this);
 
+    sessionPath = pstsession::sessionPathFor();
+    sessionSaveTimer = new QTimer(this);
+    sessionSaveTimer->setSingleShot(true);
+    sessionSaveTimer->setInterval(200);
+    connect(sessionSaveTimer, &QTimer::timeout, this, &PstViewWidget::saveSession);
+
     ui->printBtn->setEnabled(false);
     ui->exportBtn->setEnabled(false);
     ui->convertBtn->setEnabled(false);
@@ -123,13 +131,17 @@ PstViewWidget::PstViewWidget(QWidget* parent, IDocumentWidgetHost* host)
     connect(sortMenu, &ListViewSortMenu::sortChanged, this, &PstViewWidget::onSortChanged);
     ui->btnSortBy->setText(ui->btnSortBy->text() + QStringLiteral("  \u2BC6  "));
     ui->treeView->setIndentation(14);
+
+    QTimer::singleShot(0, this, &PstViewWidget::restoreSession);
 }
 
 PstViewWidget::~PstViewWidget()
 {
     if (host)
         host->clearStatusMessage(this);
+    saveSession();
     delete ui;
+    ui = nullptr;
 }
 
 bool PstViewWidget::isPstPath(const QString& path)
@@ -154,9 +166,12 @@ void PstViewWidget::connectControllers()
     connect(tree, &PstTreeController::pstFileClosed, this, &PstViewWidget::onFileClosed);
     connect(tree, &PstTreeController::openPstFailed, this, &PstViewWidget::onOpenFailed);
     connect(tree, &PstTreeController::openQueueFinished, this, [this] {
-        if (!restoring)
+        if (restoring)
+            applyRestoredSession();
+        else
             requestSessionSave();
     });
+    connect(ui->searchBox, &QLineEdit::textChanged, this, [this] { requestSessionSave(); });
     connect(ui->treeView, &QTreeView::expanded, this, [this] { requestSessionSave(); });
     connect(ui->treeView, &QTreeView::collapsed, this, [this] { requestSessionSave(); });
     connect(ui->treeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -310,7 +325,61 @@ bool PstViewWidget::eventFilter(QObject* watched, QEvent* event)
     }
 }
 
-void PstViewWidget::closeEvent(QCloseEvent* event) { QWidget::closeEvent(event); }
+void PstViewWidget::closeEvent(QCloseEvent* event)
+{
+    saveSession();
+    QWidget::closeEvent(event);
+}
+
+void PstViewWidget::requestSessionSave()
+{
+    if (!restoring)
+        sessionSaveTimer->start();
+}
+
+void PstViewWidget::saveSession()
+{
+    // A restore in progress has not yet brought back what the file lists:
+    // the previous file stays until it is applied.
+    if (restoring || !ui || !treeController)
+        return;
+    sessionSaveTimer->stop();
+    PstSession session;
+    session.openFiles = treeController->sessionFiles();
+    session.expandedTreePaths = treeController->expandedKeys();
+    session.currentTreePath = treeController->currentKey();
+    session.searchText = ui->searchBox->text();
+    if (!pstsession::writeSession(sessionPath, session))
+        mw::logWarning(QStringLiteral("Failed to save PST workspace state."));
+}
+
+void PstViewWidget::restoreSession()
+{
+    const PstSession session = pstsession::readSession(sessionPath);
+    restoredFiles = session.openFiles;
+    restoredExpanded = session.expandedTreePaths;
+    restoredCurrent = session.currentTreePath;
+    restoredSearchText = session.searchText;
+    if (restoredFiles.isEmpty()) {
+        applyRestoredSession();
+        return;
+    }
+    restoring = true;
+    for (const QString& path : std::as_const(restoredFiles))
+        treeController->openFile(path);
+    // Every listed file was already open or unusable as a path: the queue
+    // never ran, so nothing will report its end.
+    if (!treeController->isBusy())
+        applyRestoredSession();
+}
+
+void PstViewWidget::applyRestoredSession()
+{
+    treeController->applyKeys(restoredExpanded, restoredCurrent, true);
+    ui->searchBox->setText(restoredSearchText);
+    restoring = false;
+    requestSessionSave();
+}
 
 void PstViewWidget::showEvent(QShowEvent* event) { QWidget::showEvent(event); }
 

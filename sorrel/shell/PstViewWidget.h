@@ -3,6 +3,7 @@
 // to add files, and the main page with folder tree, item list and detail pane.
 
 #include <QList>
+#include <QStringList>
 #include <QWidget>
 
 #include <memory>
@@ -14,6 +15,7 @@ class PstItem;
 class PstListController;
 class PstPrinter;
 class PstTreeController;
+class QTimer;
 
 namespace Ui {
 class PstViewWidget;
@@ -60,8 +62,12 @@ private:
     void onOpenFailed(const QString& path);
     void onSortChanged(const QString& field, const QString& order);
     void showSortMenu();
-    // The workspace is saved after changes; its saving hooks in here.
-    void requestSessionSave() {}
+    // The workspace: saved 200 ms after the last change (never while a
+    // restore runs), at close and at destruction; restored once at start.
+    void requestSessionSave();
+    void saveSession();
+    void restoreSession();
+    void applyRestoredSession();
     void openFilesFromDialog();
     // Convert (mode 1) and Export (mode 0): the export dialog on the file
     // of the current tree selection.
@@ -75,10 +81,16 @@ private:
     Ui::PstViewWidget* ui = nullptr;
     IDocumentWidgetHost* host = nullptr;
     ListViewSortMenu* sortMenu = nullptr;
+    QString sessionPath;
+    QStringList restoredFiles;
+    QStringList restoredExpanded;
+    QString restoredCurrent;
+    QString restoredSearchText;
     // Items of the folder the tree reported last.
     QList<std::shared_ptr<PstItem>> currentFolderItems;
     // True while a saved workspace is being reopened (no warning boxes then).
     bool restoring = false;
+    QTimer* sessionSaveTimer = nullptr;
     std::shared_ptr<PstItem> currentItem;
     PstTreeController* treeController = nullptr;
     PstListController* listController = nullptr;

@@ -139,6 +139,25 @@ void PstTreeController::onOpenFinished()
     }
 }
 
+QStringList PstTreeController::sessionFiles() const
+{
+    QStringList files;
+    for (const auto& node : m_model->fileNodes()) {
+        if (node->filePath().isEmpty())
+            continue;
+        const QString path = absolutePathOf(node->filePath());
+        if (!files.contains(path))
+            files << path;
+    }
+    if (!m_currentPath.isEmpty() && !files.contains(m_currentPath))
+        files << m_currentPath;
+    for (const QString& path : m_pendingPaths) {
+        if (!files.contains(path))
+            files << path;
+    }
+    return files;
+}
+
 void PstTreeController::addFileNode(const PstFolderItemPtr& fileNode)
 {
     if (!fileNode)
