@@ -100,14 +100,21 @@ QString ExportManager::formatFor(const PstItem& item) const
     return {};
 }
 
-void ExportManager::countItems(const PstFolderItemPtr& folder, QMap<QString, int>& totals) const
+void ExportManager::countItems(const PstFolderItemPtr& folder, QMap<QString, int>& totals)
 {
+    const bool loadedBefore = folder->isLoaded() || !folder->childLoader();
     folder->loadChildren();
+    QList<PlannedItem>& plan = m_plan[folder.get()];
     for (const auto& item : folder->items()) {
         const QString format = formatFor(*item);
-        if (!format.isEmpty())
-            ++totals[format];
+        if (format.isEmpty())
+            continue;
+        ++totals[format];
+        // The format string of m_formats, shared rather than copied per item.
+        plan.append({item->descriptor(), m_formats.at(m_formats.indexOf(format))});
     }
+    if (!loadedBefore)
+        folder->releaseItems();
     for (const auto& sub : folder->subfolders())
         countItems(sub, totals);
 }
@@ -136,6 +143,7 @@ void ExportManager::startExportToFiles(const PstFolderItemPtr& root, const QStri
 
     mw::logInfo(QStringLiteral("Export pre-scan path."));
     QMap<QString, int> totals;
+    m_plan.clear();
     if (root)
         countItems(root, totals);
     mw::logInfo(QStringLiteral("Scan results: %1 emails, %2 contacts, %3 appointments")
@@ -217,17 +225,15 @@ int ExportManager::exportItems(Walk& w, const PstFolderItemPtr& folder, const QS
 {
     const PstFileHandle handle = folder->document();
     int started = 0;
-    for (const auto& item : folder->items()) {
+    for (const PlannedItem& planned : m_plan.value(folder.get())) {
         if (m_cancel.isCancelled())
             break;
-        const QString format = formatFor(*item);
-        if (format.isEmpty())
-            continue;
+        const QString& format = planned.format;
         ExportTask::Job job;
         job.format = format;
         job.total = w.totals.value(format);
         job.document = handle;
-        job.descriptor = item->descriptor();
+        job.descriptor = planned.descriptor;
         job.strategy = m_strategies.value(format);
         job.target = target;
         job.reporter = m_reporters.value(format).get();
@@ -338,6 +344,7 @@ void ExportManager::onTaskFinished(const QString& type, bool success)
 void ExportManager::onWalkFinished()
 {
     m_walkDone = true;
+    m_plan.clear();  // the walk is over: nothing reads the plan any more
     completeIfDone();
 }
 

@@ -17,6 +17,7 @@
 #include "sorrel/export/ProgressReporter.h"
 #include "sorrel/store/PstFolderItem.h"
 
+#include <QHash>
 #include <QMap>
 #include <QObject>
 #include <QSet>
@@ -77,8 +78,16 @@ private slots:
 private:
     struct Walk;
 
+    // What the pre-scan found to export in one folder: each item's descriptor
+    // and format. The walk works from this plan, so a folder the pre-scan had
+    // to load lets its item records go at once and memory stays flat.
+    struct PlannedItem {
+        pst_desc_tree* descriptor;
+        QString format;
+    };
+
     QString formatFor(const PstItem& item) const;
-    void countItems(const PstFolderItemPtr& folder, QMap<QString, int>& totals) const;
+    void countItems(const PstFolderItemPtr& folder, QMap<QString, int>& totals);
     void walk(const PstFolderItemPtr& root, const QString& outputDirectory);
     void exportFolder(Walk& w, const PstFolderItemPtr& folder, const QString& directory, bool isRoot);
     void exportMailboxes(Walk& w, const PstFolderItemPtr& folder, const QString& directory, const QString& name,
@@ -100,6 +109,7 @@ private:
     QMap<QString, std::shared_ptr<ExportStrategy>> m_strategies;
     QMap<QString, std::shared_ptr<ProgressReporter>> m_reporters;
     QMap<QString, FormatResult> m_results;
+    QHash<const PstFolderItem*, QList<PlannedItem>> m_plan;
     QMap<QString, int> m_failures;  // live failure counts, reset at completion
     QThreadPool* m_pool;
 };

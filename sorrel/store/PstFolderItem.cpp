@@ -53,6 +53,7 @@ std::shared_ptr<PstItem> PstFolderItem::clone() const
         copy->addItem(item->clone());
     copy->m_containerClass = m_containerClass;
     copy->m_loaded = m_loaded;
+    copy->m_itemsReleased = m_itemsReleased;
     copy->m_damagedCount = m_damagedCount;
     copy->m_childLoader = m_childLoader;
     copy->m_folderIndex = m_folderIndex;
@@ -77,23 +78,36 @@ void PstFolderItem::addItem(std::shared_ptr<PstItem> item)
 
 void PstFolderItem::loadChildren()
 {
-    if (m_loaded)
+    if (isLoaded())
         return;
+    // Released items come back; the subfolders stay the records they are.
+    const bool itemsOnly = m_loaded;
     m_loaded = true;
+    m_itemsReleased = false;
     if (!m_childLoader)
         return;
     QList<PstFolderItemPtr> subfolders;
     QList<std::shared_ptr<PstItem>> items;
     m_childLoader(*this, subfolders, items);
-    for (auto& f : subfolders)
-        addSubfolder(std::move(f));
+    if (!itemsOnly) {
+        for (auto& f : subfolders)
+            addSubfolder(std::move(f));
+    }
     for (auto& i : items)
         addItem(std::move(i));
 }
 
+void PstFolderItem::releaseItems()
+{
+    if (!m_loaded || !m_childLoader)
+        return;
+    m_items = {};
+    m_itemsReleased = true;
+}
+
 int PstFolderItem::itemCount() const
 {
-    if (m_loaded || !m_childLoader)
+    if (isLoaded() || !m_childLoader)
         return int(m_items.size());
     // Not loaded yet: the count collected for this folder in the background.
     std::shared_ptr<const PstItem> node = shared_from_this();

@@ -46,8 +46,12 @@ public:
     // Appending links the child to this folder.
     void addSubfolder(PstFolderItemPtr folder);
     void addItem(std::shared_ptr<PstItem> item);
+    // Drops the item records of a folder its loader filled, keeping its
+    // subfolders, for a walk that has taken what it needs from them; the next
+    // loadChildren() reads the items again.
+    void releaseItems();
 
-    bool isLoaded() const { return m_loaded; }
+    bool isLoaded() const { return m_loaded && !m_itemsReleased; }
     void setLoaded(bool loaded) { m_loaded = loaded; }
     const ChildLoader& childLoader() const { return m_childLoader; }
     void setChildLoader(ChildLoader loader) { m_childLoader = std::move(loader); }
@@ -76,6 +80,7 @@ private:
     QList<PstFolderItemPtr> m_subfolders;
     QList<std::shared_ptr<PstItem>> m_items;
     bool m_loaded = false;
+    bool m_itemsReleased = false;
     int m_damagedCount = 0;
     ChildLoader m_childLoader;
     std::shared_ptr<PstFolderIndex> m_folderIndex;

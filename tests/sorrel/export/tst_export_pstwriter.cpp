@@ -626,18 +626,38 @@ private slots:
         }
     }
 
+    // Folders the export had to load itself keep no item records afterwards
+    // (it works from descriptors), so memory does not grow with the file; a
+    // later use reads the items again.
+    void exportLetsItemRecordsGo()
+    {
+        const PstFolderItemPtr top = subfolder(m_file, "Top of Personal Folders");
+        const PstFolderItemPtr inbox = subfolder(top, "Inbox");
+        QVERIFY(inbox && !inbox->isLoaded());
+        QVERIFY(inbox->items().isEmpty());
+        const int subfolders = top->subfolders().size();
+        inbox->loadChildren();
+        QVERIFY(!inbox->items().isEmpty());
+        top->loadChildren();
+        QCOMPARE(top->subfolders().size(), subfolders);
+        QCOMPARE(subfolder(top, "Inbox"), inbox);
+    }
+
     // The writer called alone, as saving one message does.
     void mailWriterOnADevice()
     {
-        const PstFolderItemPtr inbox = subfolder(subfolder(m_file, "Top of Personal Folders"), "Inbox");
+        PstDocument document;
+        const PstFolderItemPtr file = openPst(document, m_pst);
+        const PstFolderItemPtr inbox = subfolder(subfolder(file, "Top of Personal Folders"), "Inbox");
         QVERIFY(inbox);
+        inbox->loadChildren();
         QByteArray bytes;
         QBuffer buffer(&bytes);
         QVERIFY(buffer.open(QIODevice::WriteOnly));
         QMutexLocker lock(&pstLibraryMutex());
-        pst_item* item = pstParseItemChecked(m_document.handle().get(), inbox->items().first()->descriptor());
+        pst_item* item = pstParseItemChecked(document.handle().get(), inbox->items().first()->descriptor());
         QVERIFY(item);
-        QVERIFY(mailwriter::writeMail(&buffer, m_document.handle().get(), item));
+        QVERIFY(mailwriter::writeMail(&buffer, document.handle().get(), item));
         pst_freeItem(item);
         QCOMPARE(bytes, output("Inbox/Full.eml"));
     }
