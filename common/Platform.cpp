@@ -24,32 +24,46 @@ void bringToFront(QWidget* window)
     top->activateWindow();
 }
 
+namespace {
+
+// Asks the freedesktop file manager to show path (method ShowItems or
+// ShowFolders); false when no file manager answered.
+bool callFileManager(const QString& method, const QString& absolutePath)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return false;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), method);
+    call << QStringList{QUrl::fromLocalFile(absolutePath).toString()} << QString();
+    // Bounded wait: an activatable file manager may take a moment to start.
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 3000);
+    return reply.type() == QDBusMessage::ReplyMessage;
+}
+
+} // namespace
+
 bool revealInFileManager(const QString& filePath)
 {
     if (filePath.isEmpty())
         return false;
     const QFileInfo info(filePath);
     const QString absolute = info.absoluteFilePath();
-
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected()) {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
-            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-        call << QStringList{QUrl::fromLocalFile(absolute).toString()} << QString();
-        // Bounded wait: an activatable file manager may take a moment to start.
-        const QDBusMessage reply = bus.call(call, QDBus::Block, 3000);
-        if (reply.type() == QDBusMessage::ReplyMessage)
-            return true;
-    }
-    return openFolder(info.isDir() ? absolute : info.absolutePath());
+    if (callFileManager(QStringLiteral("ShowItems"), absolute))
+        return true;
+    const QString folder = info.isDir() ? absolute : info.absolutePath();
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
-bool openFolder(const QString& folderPath)
+bool openFolder(const QString& folder)
 {
-    if (folderPath.isEmpty())
+    if (folder.isEmpty())
         return false;
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(folderPath).absoluteFilePath()));
+    const QString absolute = QFileInfo(folder).absoluteFilePath();
+    if (callFileManager(QStringLiteral("ShowFolders"), absolute))
+        return true;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(absolute));
 }
 
 } // namespace Platform

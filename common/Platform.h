@@ -16,8 +16,9 @@ void bringToFront(QWidget* window);
 // when neither worked.
 bool revealInFileManager(const QString& filePath);
 
-// Opens a folder in the desktop's file manager. Returns false when nothing
-// could open it.
-bool openFolder(const QString& folderPath);
+// Opens folder itself in the desktop's file manager; where none answers,
+// with the desktop's default handler for directories. False when neither
+// worked.
+bool openFolder(const QString& folder);
 
 } // namespace Platform

@@ -13,6 +13,8 @@ packages=(
   libpst-dev pff-tools zlib1g-dev
   # standard readers that the conversion tests check the written files with
   python3-icalendar python3-vobject
+  # pdftotext reads the printing tests' PDF files back
+  poppler-utils
   # npm fetches the real-world test mailbox (any npm on the PATH will do)
   npm:npm
   # fonts for the interface texts, symbols and CJK text (a bare system has none)

@@ -6,7 +6,10 @@
 #include "common/DocumentPlugin.h"
 #include "common/Log.h"
 #include "common/ProductProfile.h"
+#include "sorrel/export/PstExportDialog.h"
 #include "sorrel/items/PstItem.h"
+#include "sorrel/print/PstPrinter.h"
+#include "sorrel/shell/PstSession.h"
 #include "sorrel/store/PstTreeController.h"
 #include "sorrel/views/DetailViewController.h"
 #include "sorrel/views/ListViewSortMenu.h"
@@ -20,6 +23,7 @@
 #include <QItemSelectionModel>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QTimer>
 #include <QUrl>
 
 static void initShellResources() { Q_INIT_RESOURCE(sorrel_shell); }
@@ -70,6 +74,7 @@ PstViewWidget::PstViewWidget(QWidget* parent, IDocumentWidgetHost* host)
     initShellResources();
     ui->setupUi(this);
     setStyleSheet(QString::fromLatin1(kStyleSheet));
+    printProvider = new PstPrinter(this, this);
 
     ui->exportBtn->hide();
     ui->testBtn->hide();
@@ -80,6 +85,12 @@ PstViewWidget::PstViewWidget(QWidget* parent, IDocumentWidgetHost* host)
     listController = new PstListController(ui->listView, this);
     detailController = new DetailViewController(
         ui->stackedWidget_2, host ? host->temporaryDirectory() : ProductProfile::tempDirectory(), this);
+
+    sessionPath = pstsession::sessionPathFor();
+    sessionSaveTimer = new QTimer(this);
+    sessionSaveTimer->setSingleShot(true);
+    sessionSaveTimer->setInterval(200);
+    connect(sessionSaveTimer, &QTimer::timeout, this, &PstViewWidget::saveSession);
 
     ui->printBtn->setEnabled(false);
     ui->exportBtn->setEnabled(false);
@@ -97,6 +108,9 @@ PstViewWidget::PstViewWidget(QWidget* parent, IDocumentWidgetHost* host)
 
     connect(ui->openBtn, &QToolButton::clicked, this, &PstViewWidget::openFilesFromDialog);
     connect(ui->btnOpenFile, &QPushButton::clicked, this, &PstViewWidget::openFilesFromDialog);
+    connect(ui->convertBtn, &QToolButton::clicked, this, [this] { openExportDialog(1); });
+    connect(ui->exportBtn, &QToolButton::clicked, this, [this] { openExportDialog(0); });
+    connect(ui->printBtn, &QToolButton::clicked, this, &PstViewWidget::printCurrentItem);
     connect(ui->btnTreeHide, &QToolButton::clicked, this, &PstViewWidget::toggleTreePane);
     connect(ui->btnItemHide, &QToolButton::clicked, this, &PstViewWidget::toggleListPane);
     connect(ui->splitter, &QSplitter::splitterMoved, this, [this](int, int index) {
@@ -120,6 +134,8 @@ PstViewWidget::PstViewWidget(QWidget* parent, IDocumentWidgetHost* host)
     connect(sortMenu, &ListViewSortMenu::sortChanged, this, &PstViewWidget::onSortChanged);
     ui->btnSortBy->setText(ui->btnSortBy->text() + QStringLiteral("  \u2BC6  "));
     ui->treeView->setIndentation(14);
+
+    QTimer::singleShot(0, this, &PstViewWidget::restoreSession);
 }
 
 PstViewWidget::~PstViewWidget()
@@ -128,8 +144,10 @@ PstViewWidget::~PstViewWidget()
         cancelFlag->store(true);
     if (host)
         host->clearStatusMessage(this);
+    saveSession();
     delete searchFieldMenu;
     delete ui;
+    ui = nullptr;
 }
 
 bool PstViewWidget::isPstPath(const QString& path)
@@ -159,9 +177,12 @@ void PstViewWidget::connectControllers()
     connect(tree, &PstTreeController::pstFileClosed, this, &PstViewWidget::onFileClosed);
     connect(tree, &PstTreeController::openPstFailed, this, &PstViewWidget::onOpenFailed);
     connect(tree, &PstTreeController::openQueueFinished, this, [this] {
-        if (!restoring)
+        if (restoring)
+            applyRestoredSession();
+        else
             requestSessionSave();
     });
+    connect(ui->searchBox, &QLineEdit::textChanged, this, [this] { requestSessionSave(); });
     connect(ui->treeView, &QTreeView::expanded, this, [this] { requestSessionSave(); });
     connect(ui->treeView, &QTreeView::collapsed, this, [this] { requestSessionSave(); });
     connect(ui->treeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -293,6 +314,29 @@ void PstViewWidget::openFilesFromDialog()
         treeController->openFile(file);
 }
 
+void PstViewWidget::openExportDialog(int mode)
+{
+    const bool convert = mode == 1;
+    mw::logInfo(convert ? QStringLiteral("Click the convert button.") : QStringLiteral("Click the export button."));
+    const PstFolderItemPtr fileNode = treeController->currentFileNode();
+    if (!fileNode) {
+        mw::logInfo(QStringLiteral("No Pst file selected."));
+        return;
+    }
+    const QString action = convert ? QStringLiteral("Export") : QStringLiteral("Convert");
+    mw::logInfo(QStringLiteral("%1: prebuilt tree not ready, cloning the UI node.").arg(action));
+    auto* dialog = new PstExportDialog(mode, this);
+    dialog->prepare(fileNode);
+    dialog->show();
+}
+
+void PstViewWidget::printCurrentItem()
+{
+    mw::logInfo(QStringLiteral("Click the print button."));
+    if (currentItem)
+        printProvider->printItem(*currentItem);
+}
+
 bool PstViewWidget::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != this)
@@ -326,7 +370,61 @@ bool PstViewWidget::eventFilter(QObject* watched, QEvent* event)
     }
 }
 
-void PstViewWidget::closeEvent(QCloseEvent* event) { QWidget::closeEvent(event); }
+void PstViewWidget::closeEvent(QCloseEvent* event)
+{
+    saveSession();
+    QWidget::closeEvent(event);
+}
+
+void PstViewWidget::requestSessionSave()
+{
+    if (!restoring)
+        sessionSaveTimer->start();
+}
+
+void PstViewWidget::saveSession()
+{
+    // A restore in progress has not yet brought back what the file lists:
+    // the previous file stays until it is applied.
+    if (restoring || !ui || !treeController)
+        return;
+    sessionSaveTimer->stop();
+    PstSession session;
+    session.openFiles = treeController->sessionFiles();
+    session.expandedTreePaths = treeController->expandedKeys();
+    session.currentTreePath = treeController->currentKey();
+    session.searchText = ui->searchBox->text();
+    if (!pstsession::writeSession(sessionPath, session))
+        mw::logWarning(QStringLiteral("Failed to save PST workspace state."));
+}
+
+void PstViewWidget::restoreSession()
+{
+    const PstSession session = pstsession::readSession(sessionPath);
+    restoredFiles = session.openFiles;
+    restoredExpanded = session.expandedTreePaths;
+    restoredCurrent = session.currentTreePath;
+    restoredSearchText = session.searchText;
+    if (restoredFiles.isEmpty()) {
+        applyRestoredSession();
+        return;
+    }
+    restoring = true;
+    for (const QString& path : std::as_const(restoredFiles))
+        treeController->openFile(path);
+    // Every listed file was already open or unusable as a path: the queue
+    // never ran, so nothing will report its end.
+    if (!treeController->isBusy())
+        applyRestoredSession();
+}
+
+void PstViewWidget::applyRestoredSession()
+{
+    treeController->applyKeys(restoredExpanded, restoredCurrent, true);
+    ui->searchBox->setText(restoredSearchText);
+    restoring = false;
+    requestSessionSave();
+}
 
 void PstViewWidget::showEvent(QShowEvent* event) { QWidget::showEvent(event); }
 

@@ -5,6 +5,7 @@
 #include "sorrel/search/PstSearch.h"
 
 #include <QList>
+#include <QStringList>
 #include <QWidget>
 
 #include <memory>
@@ -14,6 +15,7 @@ class IDocumentWidgetHost;
 class ListViewSortMenu;
 class PstItem;
 class PstListController;
+class PstPrinter;
 class PstTreeController;
 class QAction;
 class QActionGroup;
@@ -45,6 +47,7 @@ public:
     QWidget* busyOverlay() const { return overlay; }
     SpinnerWidget* busySpinner() const { return spinner; }
     std::shared_ptr<PstItem> shownItem() const { return currentItem; }
+    PstPrinter* printer() const { return printProvider; }
 
 signals:
     void sizeChangeRequested(int w, int h);
@@ -73,9 +76,17 @@ private:
     void onOpenFailed(const QString& path);
     void onSortChanged(const QString& field, const QString& order);
     void showSortMenu();
-    // The workspace is saved after changes; its saving hooks in here.
-    void requestSessionSave() {}
+    // The workspace: saved 200 ms after the last change (never while a
+    // restore runs), at close and at destruction; restored once at start.
+    void requestSessionSave();
+    void saveSession();
+    void restoreSession();
+    void applyRestoredSession();
     void openFilesFromDialog();
+    // Convert (mode 1) and Export (mode 0): the export dialog on the file
+    // of the current tree selection.
+    void openExportDialog(int mode);
+    void printCurrentItem();
     void toggleTreePane();
     void toggleListPane();
     // Hides or shows the splitter pane at index, giving its width to the last pane.
@@ -103,14 +114,21 @@ private:
     Ui::PstViewWidget* ui = nullptr;
     IDocumentWidgetHost* host = nullptr;
     ListViewSortMenu* sortMenu = nullptr;
+    QString sessionPath;
+    QStringList restoredFiles;
+    QStringList restoredExpanded;
+    QString restoredCurrent;
+    QString restoredSearchText;
     // Items of the folder the tree reported last.
     QList<std::shared_ptr<PstItem>> currentFolderItems;
     // True while a saved workspace is being reopened (no warning boxes then).
     bool restoring = false;
+    QTimer* sessionSaveTimer = nullptr;
     std::shared_ptr<PstItem> currentItem;
     PstTreeController* treeController = nullptr;
     PstListController* listController = nullptr;
     DetailViewController* detailController = nullptr;
+    PstPrinter* printProvider = nullptr;
     bool treePaneHidden = false;
     bool listPaneHidden = false;
     int treePaneSavedWidth = 0;

@@ -133,16 +133,7 @@ void PstTreeController::onOpenFinished()
     const QString path = m_currentPath;
 
     if (fileNode) {
-        m_model->appendFile(fileNode);
-        filesChanged();
-        const int count = fileCount();
-        emit pstTreeViewRowChanged(count);
-        if (m_view) {
-            const QModelIndex index = m_proxy->mapFromSource(m_model->indexOf(fileNode.get()));
-            if (count == 1)
-                m_view->setCurrentIndex(index);
-            m_view->expand(index);
-        }
+        addFileNode(fileNode);
         emit pstFileOpened(path);
     } else {
         emit openPstFailed(path);
@@ -155,6 +146,41 @@ void PstTreeController::onOpenFinished()
         m_busy = false;
         emit loadingFinished();
         emit openQueueFinished();
+    }
+}
+
+QStringList PstTreeController::sessionFiles() const
+{
+    QStringList files;
+    for (const auto& node : m_model->fileNodes()) {
+        if (node->filePath().isEmpty())
+            continue;
+        const QString path = absolutePathOf(node->filePath());
+        if (!files.contains(path))
+            files << path;
+    }
+    if (!m_currentPath.isEmpty() && !files.contains(m_currentPath))
+        files << m_currentPath;
+    for (const QString& path : m_pendingPaths) {
+        if (!files.contains(path))
+            files << path;
+    }
+    return files;
+}
+
+void PstTreeController::addFileNode(const PstFolderItemPtr& fileNode)
+{
+    if (!fileNode)
+        return;
+    m_model->appendFile(fileNode);
+    filesChanged();
+    const int count = fileCount();
+    emit pstTreeViewRowChanged(count);
+    if (m_view) {
+        const QModelIndex index = m_proxy->mapFromSource(m_model->indexOf(fileNode.get()));
+        if (count == 1)
+            m_view->setCurrentIndex(index);
+        m_view->expand(index);
     }
 }
 

@@ -55,6 +55,13 @@ public:
     QString currentPath() const { return m_currentPath; }
     QStringList pendingPaths() const { return m_pendingPaths; }
     int fileCount() const;
+    // What a saved workspace lists: the paths of the open files in tree
+    // order, then the file being opened, then the queued ones, each once.
+    QStringList sessionFiles() const;
+    // Adds an already parsed file node as an opened file is added: appended
+    // below the root, made current when it is the only file, expanded.
+    // Emits pstTreeViewRowChanged, not pstFileOpened (nothing was opened).
+    void addFileNode(const PstFolderItemPtr& fileNode);
     // The handle of the open file with the same absolute path, or null.
     PstFileHandle documentForPath(const QString& path) const;
 

@@ -108,10 +108,16 @@ bool MyWebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bo
         openExternally(url);
         return false;
     }
-    // Nothing but our own blank or data document may replace the mail (a
-    // meta refresh or a form would otherwise navigate away).
     if (!PstBlockingInterceptor::isAllowed(url))
         return false;
+    // The blank document we start with is the only page the main frame ever
+    // loads; content is written into it. Nothing replaces it afterwards, not
+    // even about:blank (a meta refresh or a form would otherwise wipe the mail).
+    if (isMainFrame) {
+        if (m_pageLoaded)
+            return false;
+        m_pageLoaded = true;
+    }
     return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
 }
 
@@ -120,7 +126,7 @@ QWebEnginePage* MyWebPage::createWindow(WebWindowType)
     return new PopupPage(profile(), this);
 }
 
-WebEngineView::WebEngineView(QWidget* parent) : QWebEngineView(parent)
+WebEngineView::WebEngineView(QWidget* parent, Purpose purpose) : QWebEngineView(parent), m_purpose(purpose)
 {
     m_profile = new QWebEngineProfile(this);
     m_profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
@@ -153,13 +159,15 @@ WebEngineView::WebEngineView(QWidget* parent) : QWebEngineView(parent)
     m_page->setContent(QByteArrayLiteral("<html><body></body></html>"),
                        QStringLiteral("text/html;charset=UTF-8"), QUrl(QStringLiteral("about:blank")));
 
-    QWebEngineScript script;
-    script.setName(QStringLiteral("custom-scrollbar"));
-    script.setInjectionPoint(QWebEngineScript::DocumentReady);
-    script.setWorldId(QWebEngineScript::ApplicationWorld);
-    script.setRunsOnSubFrames(true);
-    script.setSourceCode(QString::fromLatin1(kScriptTemplate).arg(QString::fromLatin1(kStyleText)));
-    m_page->scripts().insert(script);
+    if (m_purpose == Purpose::MailBody) {
+        QWebEngineScript script;
+        script.setName(QStringLiteral("custom-scrollbar"));
+        script.setInjectionPoint(QWebEngineScript::DocumentReady);
+        script.setWorldId(QWebEngineScript::ApplicationWorld);
+        script.setRunsOnSubFrames(true);
+        script.setSourceCode(QString::fromLatin1(kScriptTemplate).arg(QString::fromLatin1(kStyleText)));
+        m_page->scripts().insert(script);
+    }
 
     setContextMenuPolicy(Qt::NoContextMenu);
 
@@ -213,15 +221,39 @@ void WebEngineView::updateHtml(const QString& html)
 {
     const qint32 token = ++m_counter;
     m_page->triggerAction(QWebEnginePage::Stop);
-    const QString text = escapeTemplateLiteral(injectScrollbarStyle(html));
-    const QString js = QStringLiteral("document.open();document.write(`%1`);document.close();").arg(text);
+    const QString page = disarmHttpEquiv(html);
+    const QString text = escapeTemplateLiteral(m_purpose == Purpose::MailBody ? injectScrollbarStyle(page) : page);
+    // The final "true" tells a finished write from one that threw (no result).
+    const QString js = QStringLiteral("document.open();document.write(`%1`);document.close();true").arg(text);
     QPointer<WebEngineView> self(this);
-    m_page->runJavaScript(js, QWebEngineScript::ApplicationWorld, [self, token](const QVariant&) {
+    m_page->runJavaScript(js, QWebEngineScript::ApplicationWorld, [self, token](const QVariant& result) {
         if (!self || self->m_counter != token)
             return;
         self->m_overlay->hide();
-        emit self->htmlWritten();
+        emit self->htmlWritten(result.toBool());
     });
+}
+
+QString WebEngineView::disarmHttpEquiv(const QString& html)
+{
+    // A whole meta tag, quoted values may hold ">".
+    static const QRegularExpression metaTag(QStringLiteral("<meta\\b(?:[^>\"']++|\"[^\"]*+\"|'[^']*+')*+>?"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression httpEquiv(QStringLiteral("([\\s/\"'])http-equiv(?=\\s*=)"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    if (!html.contains(QLatin1String("http-equiv"), Qt::CaseInsensitive))
+        return html;
+    QString out;
+    out.reserve(html.size());
+    qsizetype done = 0;
+    for (auto it = metaTag.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        out += QStringView(html).mid(done, m.capturedStart() - done);
+        out += m.captured().replace(httpEquiv, QStringLiteral("\\1data-disarmed-http-equiv"));
+        done = m.capturedEnd();
+    }
+    out += QStringView(html).mid(done);
+    return out;
 }
 
 QString WebEngineView::injectScrollbarStyle(const QString& html)

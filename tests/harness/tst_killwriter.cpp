@@ -1,11 +1,13 @@
 // kill -9 at random points of our own writes never leaves a file that the
 // next start trusts wrongly: the reader rejects what is left or reads back
-// exactly what was written. Applied to the index cache (.pstidx); the search
-// index and the session files get a writer and a check of their own here.
+// exactly what was written. Applied to the index cache (.pstidx) and the
+// workspace file (pst_session.json); the search index gets a writer and a
+// check of its own here.
 
 #include "KillWriter.h"
 
 #include "PstWriter.h"
+#include "sorrel/shell/PstSession.h"
 #include "sorrel/store/PstDescriptorIndex.h"
 #include "sorrel/store/PstIndexCache.h"
 #include "sorrel/store/PstLibrary.h"
@@ -57,6 +59,26 @@ bool writeIndexCacheOnce(const QStringList& args)
     return PstIndexCache::saveIndexCache(handle.get(), PstIndexCache::cachePathFor(args.value(0))) == 0;
 }
 
+// A workspace of a few hundred KiB, so kills land inside writes.
+PstSession bigSession()
+{
+    PstSession s;
+    for (int i = 0; i < 300; ++i)
+        s.openFiles << QStringLiteral("/home/user/mail/archive %1/mailbox.pst").arg(i);
+    for (int i = 0; i < 5000; ++i)
+        s.expandedTreePaths << QStringLiteral("%2Fhome%2Fuser%2Fmail%2Farchive%20%1%2Fmailbox.pst|32802/%1").arg(i);
+    s.currentTreePath = s.expandedTreePaths.last();
+    s.searchText = QStringLiteral("needle");
+    return s;
+}
+
+// Writer: saves the workspace args[0] again and again.
+bool writeSessionOnce(const QStringList& args)
+{
+    static const PstSession session = bigSession();
+    return pstsession::writeSession(args.value(0), session);
+}
+
 } // namespace
 
 class TestKillWriter : public QObject {
@@ -106,11 +128,26 @@ private slots:
         qInfo("index cache: %d rounds killed, %d caches trusted and exact, %d rejected", killed, trusted, rejected);
         QVERIFY(killed > 0);
     }
+
+    void sessionFile()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("config/pst_session.json"));
+        const PstSession written = bigSession();
+        int exact = 0;
+        const int killed = killwriter::killRounds(QStringLiteral("session"), {path}, 40, 12, 40, [&](int round) {
+            // The writer wrote once before it could be killed: a whole file is always there.
+            QVERIFY2(pstsession::readSession(path) == written,
+                     qPrintable(QStringLiteral("round %1: the workspace read back differs").arg(round)));
+            ++exact;
+        });
+        qInfo("session file: %d rounds killed, %d read back exactly", killed, exact);
+        QVERIFY(killed > 0);
+    }
 };
 
 int main(int argc, char** argv)
 {
-    if (int code = 0; killwriter::runWriterIfAsked(argc, argv, {{QStringLiteral("index-cache"), writeIndexCacheOnce}}, code))
+    if (int code = 0; killwriter::runWriterIfAsked(argc, argv, {{QStringLiteral("index-cache"), writeIndexCacheOnce}, {QStringLiteral("session"), writeSessionOnce}}, code))
         return code;
     QCoreApplication app(argc, argv);
     TestKillWriter test;

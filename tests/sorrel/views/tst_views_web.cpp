@@ -63,6 +63,9 @@ private slots:
     void newestUpdateHidesOverlay();
     void styleInjection_data();
     void styleInjection();
+    void metaRefreshIsDisarmed_data();
+    void metaRefreshIsDisarmed();
+    void refreshNeverReplacesThePage();
     void linkSchemes();
     void mailViewHeader();
     void plainTextBodyIsEscaped();
@@ -164,6 +167,38 @@ void TestWebEngineView::styleInjection()
     QVERIFY(out.mid(out.indexOf(end, at) + end.size()).startsWith(before));
     QCOMPARE(out.count(QStringLiteral("__custom_scrollbar__")), 1);
     QCOMPARE(WebEngineView::escapeTemplateLiteral(QStringLiteral("a\\b`c${d}")), QStringLiteral("a\\\\b\\`c\\${d}"));
+}
+
+void TestWebEngineView::metaRefreshIsDisarmed_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("quoted") << R"(<meta http-equiv="refresh" content="0">)"
+                            << R"(<meta data-disarmed-http-equiv="refresh" content="0">)";
+    QTest::newRow("capitals, unquoted") << "<META HTTP-EQUIV=Refresh CONTENT=0>"
+                                        << "<META data-disarmed-http-equiv=Refresh CONTENT=0>";
+    QTest::newRow("after a quoted >") << R"(<meta name="a>b" http-equiv = 'refresh'>)"
+                                      << R"(<meta name="a>b" data-disarmed-http-equiv = 'refresh'>)";
+    QTest::newRow("slash as separator") << "<meta/http-equiv=refresh content=0>"
+                                        << "<meta/data-disarmed-http-equiv=refresh content=0>";
+    QTest::newRow("text and other tags stay") << R"(<p title="http-equiv=x">write http-equiv="refresh"</p>)"
+                                              << R"(<p title="http-equiv=x">write http-equiv="refresh"</p>)";
+}
+
+void TestWebEngineView::metaRefreshIsDisarmed()
+{
+    QFETCH(QString, html);
+    QFETCH(QString, expected);
+    QCOMPARE(WebEngineView::disarmHttpEquiv(html), expected);
+}
+
+void TestWebEngineView::refreshNeverReplacesThePage()
+{
+    QVERIFY(showAndWait(*m_view, QStringLiteral("<html><head><meta http-equiv=\"refresh\" content=\"0;url=about:blank\">"
+                                                "</head><body><p>Kept</p></body></html>")));
+    QTest::qWait(1500);
+    QCOMPARE(evalIsolated(*m_view, QStringLiteral("document.body ? document.body.textContent : ''")).toString(),
+             QStringLiteral("Kept"));
 }
 
 void TestWebEngineView::linkSchemes()
