@@ -497,7 +497,8 @@ int search(const SearchOptions& options, bool json)
     } else {
         // A folder scopes one file at a time: each file searches its own.
         for (const OpenFile& file : files) {
-            const PstFolderItemPtr folder = findFolder(file.folders, options.folder);
+            const QList<PstFolderItemPtr> way = findFolder(file.folders, options.folder);
+            const PstFolderItemPtr folder = way.isEmpty() ? PstFolderItemPtr() : way.last();
             if (!folder) {
                 err() << "Folder not found: " << options.folder << " in " << file.document.path << '\n';
                 return 1;

@@ -94,6 +94,7 @@ PstExportDialog::PstExportDialog(int mode, QWidget* parent) : QDialog(parent), m
 
     m_manager = new ExportManager(this);
     m_treeController = std::make_unique<PstTreeController>(treeView, nullptr);
+    m_treeController->setBackgroundEnabled(false);  // its own copy: nothing to index or search
     m_treeController->setHideEmptyFolders(true);
     stackedWidget->setCurrentWidget(exportPage);
 

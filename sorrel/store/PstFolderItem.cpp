@@ -24,7 +24,6 @@ PstFolderItemPtr PstFolderItem::fromLibpst(pst_item* item, pst_desc_tree* d)
     folder->m_containerClass = containerClass ? QString::fromLatin1(containerClass) : QString();
     const int32_t contentCount = item->folder ? item->folder->item_count : 0;
     folder->m_contentCount = qMax(0, int(contentCount));
-    qDebug() << "container class" << folder->m_containerClass;
     return folder;
 }
 

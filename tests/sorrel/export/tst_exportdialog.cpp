@@ -366,6 +366,18 @@ void TestExportDialog::convertButtonOpensDialogOnSelectedFile()
     QCOMPARE(dialog->root()->title(), QStringLiteral("mails.pst"));
     QVERIFY(dialog->root() != widget.tree()->currentFileNode());
     QCOMPARE(dialog->treeController()->fileCount(), 1);
+    QVERIFY(!dialog->treeController()->backgroundEnabled());
+    dialog->close();
+    QTRY_VERIFY(!dialog);
+
+    // Once the background run has its forest, the dialog starts from a copy of it.
+    QTRY_VERIFY_WITH_TIMEOUT(widget.tree()->prebuiltTreeFor(m_mailsOnly), 30000);
+    convert->click();
+    dialog = widget.findChild<PstExportDialog*>();
+    QVERIFY(dialog);
+    QVERIFY(dialog->root() != widget.tree()->prebuiltTreeFor(m_mailsOnly));
+    QCOMPARE(dialog->root()->title(), QStringLiteral("mails.pst"));
+    QVERIFY(!dialog->treeController()->backgroundEnabled());
     dialog->close();
     QTRY_VERIFY(!dialog);
 }

@@ -75,7 +75,7 @@ private slots:
         listView->setCurrentIndex(widget.list()->proxy()->mapFromSource(model->index(draft)));
         QVERIFY(widget.shownItem());
         QCOMPARE(widget.shownItem()->subject(), QStringLiteral("report draft"));
-        QCOMPARE(treeView->currentIndex().data().toString(), QStringLiteral("Projects (1 items)"));
+        QCOMPARE(treeView->currentIndex().data().toString(), QStringLiteral("Projects (1 item)"));
         QCOMPARE(model->searchRows().size(), 3);
 
         // A field chosen in the menu is stored, searched, and checked next time.
