@@ -1,6 +1,7 @@
 // The main window of this edition: the PST module page, routing of opened
 // and dropped files (boxes about a file name it), recent files, the
 // status-message list, and the start without module.
+#include "common/ProductProfile.h"
 #include "common/AppConfig.h"
 #include "host/plugin/DocumentPluginManager.h"
 #include "host/window/MainWindow.h"
@@ -59,6 +60,9 @@ class TestMainWindow : public QObject {
     Q_OBJECT
 
 private slots:
+    // Every module widget starts from no saved workspace (the test's HOME
+    // outlives a run).
+    void init() { QFile::remove(ProductProfile::configDirectory() + QStringLiteral("/pst_session.json")); }
     void initTestCase();
     void statusMessageList();
     void statusBarFollowsTheList();

@@ -4,6 +4,7 @@
 // nothing to convert, the proposed folder name, and the Convert button of
 // the module widget opening it on the selected file.
 
+#include "sorrel/shell/PstSession.h"
 #include "sorrel/export/ExportManager.h"
 #include "sorrel/export/PstExportDialog.h"
 #include "sorrel/shell/PstViewWidget.h"
@@ -99,6 +100,9 @@ class TestExportDialog : public QObject {
     }
 
 private slots:
+    // Every module widget starts from no saved workspace (the test's HOME
+    // outlives a run).
+    void init() { QFile::remove(pstsession::sessionPathFor()); }
     void initTestCase();
     void suggestedName_data();
     void suggestedName();

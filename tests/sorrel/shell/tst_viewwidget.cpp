@@ -3,6 +3,7 @@
 // detail pane, and closing the last file returns to the home page. The two
 // Outlook 2013 offline folder files (.ost) as a user sees them.
 
+#include "sorrel/shell/PstSession.h"
 #include "sorrel/items/PstItem.h"
 #include "sorrel/shell/PstViewWidget.h"
 #include "sorrel/store/PstTreeController.h"
@@ -83,6 +84,9 @@ int rowWithSubject(const QAbstractItemModel* list, const QString& text)
 class TestViewWidget : public QObject {
     Q_OBJECT
 private slots:
+    // Every module widget starts from no saved workspace (the test's HOME
+    // outlives a run).
+    void init() { QFile::remove(pstsession::sessionPathFor()); }
     void opensListsShowsAndCloses();
     void offlineFolderFiles();
 };

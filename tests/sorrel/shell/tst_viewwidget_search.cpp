@@ -4,6 +4,7 @@
 // shows nothing; the overlay of a later open is not hidden by the timer of
 // an earlier one.
 
+#include "sorrel/shell/PstSession.h"
 #include "SearchFixture.h"
 #include "common/AppConfig.h"
 #include "common/ProductProfile.h"
@@ -31,6 +32,9 @@ class TestViewWidgetSearch : public QObject {
     QString m_path;
 
 private slots:
+    // Every module widget starts from no saved workspace (the test's HOME
+    // outlives a run).
+    void init() { QFile::remove(pstsession::sessionPathFor()); }
     void initTestCase()
     {
         QVERIFY(ProductProfile::makeDirectories());
