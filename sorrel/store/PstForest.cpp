@@ -31,8 +31,9 @@ int countFolderNodes(pst_desc_tree* first)
             if (!pstIsFolderNode(node))
                 continue;
             ++count;
-            if (node->child)
-                chains.push_back(node->child);
+            // Packed libpst struct: copy the member rather than bind a reference to it.
+            if (pst_desc_tree* const child = node->child)
+                chains.push_back(child);
         }
     }
     return count;

@@ -7,6 +7,9 @@
 #include <QList>
 #include <QtGlobal>
 
+#include <memory>
+#include <vector>
+
 using namespace pstnode;
 
 namespace {
@@ -24,19 +27,44 @@ constexpr int kMaxSubnodeNesting = 64;
 
 // Where a property's value reference points: the heap of the structure that
 // holds the record, or a subnode (the structure's own subnodes first).
+//
+// A subnode is found as libpst finds it: depth first, an entry's own nested
+// subnodes before its next sibling. Ids may repeat at different depths (an
+// attached message has its own recipient table), so a plain scan of the top
+// level could check another structure than the one libpst goes on to parse.
 struct ValueSpace {
     const PstBlockSource& source;
     const PstHeap& heap;
     const PstBlockSource::Subnodes* subnodes;
     const PstBlockSource::Subnodes* outer = nullptr;
+    // Nested lists read during lookups; the entries found point into them.
+    mutable std::vector<std::unique_ptr<PstBlockSource::Subnodes>> nested = {};
 
     const PstBlockSource::Subnode* subnode(uint32_t nid) const
     {
         for (const auto* list : {subnodes, outer}) {
             if (!list)
                 continue;
-            if (const PstBlockSource::Subnode* s = PstBlockSource::find(*list, nid))
+            if (const PstBlockSource::Subnode* s = depthFirst(*list, nid, 0))
                 return s;
+        }
+        return nullptr;
+    }
+
+private:
+    const PstBlockSource::Subnode* depthFirst(const PstBlockSource::Subnodes& list, uint32_t nid, int nesting) const
+    {
+        for (const PstBlockSource::Subnode& s : list) {
+            if (s.nid == nid)
+                return &s;
+            if (!s.sub || nesting >= kMaxSubnodeNesting)
+                continue;
+            auto inner = std::make_unique<PstBlockSource::Subnodes>();
+            if (!source.readSubnodes(s.sub, *inner))
+                continue;  // unreadable nested trees are refused by nestedSubnodesSound
+            nested.push_back(std::move(inner));
+            if (const PstBlockSource::Subnode* found = depthFirst(*nested.back(), nid, nesting + 1))
+                return found;
         }
         return nullptr;
     }
@@ -99,6 +127,11 @@ bool typeFitsProperty(uint16_t id, uint16_t type)
 {
     if (id == 0x001A || id == 0x3613)  // message class, container class
         return type == 0x001E || type == 0x001F;
+    // An object value is kept without data, its subnode id taken for its
+    // type (read later as the attached message); any property other than
+    // the attachment's data object would then be read through no data.
+    if (type == 0x000D)
+        return id == 0x3701;
     return libpstReadsType(type);
 }
 
@@ -133,8 +166,13 @@ public:
             return checkObject(node, 0) ? Verdict::Sound : Verdict::Damaged;
         if (kind != 0x7C || listed)
             return listed ? Verdict::Damaged : Verdict::NotAnItem;
+        // The item parse of a table still reads the recipient and attachment
+        // tables among its subnodes, and each attachment.
         const PstBlockSource::Subnodes* subs = nullptr;
-        return node.subnodes(subs) && checkTable(node, nullptr, nullptr) ? Verdict::Sound : Verdict::Damaged;
+        if (!node.subnodes(subs) || !nestedSubnodesSound(*subs, 0) || !checkTable(node, nullptr, nullptr))
+            return Verdict::Damaged;
+        const ValueSpace space{m_source, node.heap(), subs};
+        return checkRecipientsAndAttachments(space, subs, 0) ? Verdict::Sound : Verdict::Damaged;
     }
 
     // A property context read by the item parse (a message, folder,
@@ -163,6 +201,13 @@ public:
             if (!checkSubnodeObject(space.subnode(nid), depth + 1))
                 return false;
         }
+        return checkRecipientsAndAttachments(space, subs, depth);
+    }
+
+    // The recipient and attachment tables among a structure's subnodes and
+    // the attachment each row of the latter names.
+    bool checkRecipientsAndAttachments(const ValueSpace& space, const PstBlockSource::Subnodes* subs, int depth)
+    {
         QList<uint32_t> rows;
         if (!checkSubnodeTable(space.subnode(kRecipientTableNid), subs, nullptr)
             || !checkSubnodeTable(space.subnode(kAttachmentTableNid), subs, &rows))

@@ -474,7 +474,8 @@ void Writer::embedded(pst_item_attach* attach, const QByteArray& boundary, int d
         ++m_embeddedCount;
         openPart(boundary);
         put("Content-Type: message/rfc822\n\n");
-        m_ancestors.append(attach->i_id);
+        const uint64_t attachmentId = attach->i_id;  // packed struct: copy, don't bind
+        m_ancestors.append(attachmentId);
         message(inner, prepare(inner, m_extra), depth + 1);
         m_ancestors.removeLast();
     }
