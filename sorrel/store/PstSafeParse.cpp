@@ -5,6 +5,8 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QPair>
+#include <QSet>
 #include <QtGlobal>
 
 #include <memory>
@@ -162,8 +164,11 @@ public:
         if (!node.loadHeap(true))
             return listed ? Verdict::Damaged : Verdict::NotAnItem;
         const uint8_t kind = node.heap().clientSignature();
-        if (kind == 0xBC)
-            return checkObject(node, 0) ? Verdict::Sound : Verdict::Damaged;
+        if (kind == 0xBC) {
+            const PstBlockSource::Subnodes* subs = nullptr;
+            return checkObject(node, 0) && node.subnodes(subs) && everyStructureSound(*subs, 0) ? Verdict::Sound
+                                                                                               : Verdict::Damaged;
+        }
         if (kind != 0x7C || listed)
             return listed ? Verdict::Damaged : Verdict::NotAnItem;
         // The item parse of a table still reads the recipient and attachment
@@ -172,7 +177,48 @@ public:
         if (!node.subnodes(subs) || !nestedSubnodesSound(*subs, 0) || !checkTable(node, nullptr, nullptr))
             return Verdict::Damaged;
         const ValueSpace space{m_source, node.heap(), subs};
-        return checkRecipientsAndAttachments(space, subs, 0) ? Verdict::Sound : Verdict::Damaged;
+        return checkRecipientsAndAttachments(space, subs, 0) && everyStructureSound(*subs, 0) ? Verdict::Sound
+                                                                                            : Verdict::Damaged;
+    }
+
+    // libpst parses as an attachment whatever subnode its own reading of the
+    // attachment table names, looked up anywhere in the item's subnode tree;
+    // a damaged table can make that another subnode than the rows read here
+    // name (even id 0). So every subnode libpst would take for a property
+    // context or a table must be sound, whether a row names it or not.
+    bool everyStructureSound(const PstBlockSource::Subnodes& list, int nesting)
+    {
+        for (const PstBlockSource::Subnode& s : list) {
+            const QByteArray first = firstDataBlock(s.data, 2);
+            if (first.size() >= 4 && uint8_t(first[2]) == 0xEC) {
+                const uint8_t client = uint8_t(first[3]);
+                if (client == 0xBC && !checkSubnodeObject(&s, 1))
+                    return false;
+                if (client == 0x7C && !checkSubnodeTable(&s, &list, nullptr))
+                    return false;
+            }
+            if (!s.sub)
+                continue;
+            PstBlockSource::Subnodes inner;
+            if (nesting >= kMaxSubnodeNesting || !m_source.readSubnodes(s.sub, inner)
+                || !everyStructureSound(inner, nesting + 1))
+                return false;
+        }
+        return true;
+    }
+
+    // The first data block of a data tree (through its XBLOCK or XXBLOCK):
+    // where libpst reads a heap's signature. Empty when it cannot be read.
+    QByteArray firstDataBlock(uint64_t id, int maxLevel) const
+    {
+        constexpr uint64_t kInternalBlock = 0x02;
+        if (!(id & kInternalBlock))
+            return m_source.readBlock(id);
+        const QByteArray b = m_source.readBlock(id);
+        const qsizetype entry = m_source.wide() ? 8 : 4;
+        if (maxLevel < 1 || b.size() < 8 + entry || uint8_t(b[0]) != 0x01 || le16(b, 2) < 1)
+            return {};
+        return firstDataBlock(m_source.wide() ? le64(b, 8) : le32(b, 8), maxLevel - 1);
     }
 
     // A property context read by the item parse (a message, folder,
@@ -297,8 +343,16 @@ private:
     {
         if (!s)
             return true;
+        // The same structure is reached through its row and through the
+        // whole-tree pass: once sound, sound.
+        const auto key = qMakePair(s->data, s->sub);
+        if (m_soundObjects.contains(key))
+            return true;
         PstNodeReader pc(m_source, s->data, s->sub);
-        return pc.loadHeap(true) && checkObject(pc, depth);
+        if (!pc.loadHeap(true) || !checkObject(pc, depth))
+            return false;
+        m_soundObjects.insert(key);
+        return true;
     }
 
     bool checkSubnodeTable(const PstBlockSource::Subnode* s, const PstBlockSource::Subnodes* outer,
@@ -394,6 +448,7 @@ private:
     }
 
     PstBlockSource m_source;
+    QSet<QPair<uint64_t, uint64_t>> m_soundObjects;  // (data, subnodes) of checked objects
 };
 
 // The name-to-id map: a property context whose entry stream refers into its
